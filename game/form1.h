@@ -1,0 +1,226 @@
+// The game window object: every piece of game state as a flat member, and
+// every routine of the game as a member function. The definitions are
+// spread over one file per routine family (see the banners below).
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "services.h"
+
+namespace zonbeli {
+
+// A cell code or a drawing code. Stones are their own character (U'歩'),
+// an empty cell is U' ', and 0 is both "never assigned" and the drawing code
+// of an empty cell; the frame and sparkle codes are small integers that no
+// stone character can equal.
+using 符号 = char32_t;
+
+// A group label: the founding stone's column times 100 plus its row, so it
+// reads as the four digits "ccrr"; 0 stands for "0000", no group yet.
+using 組ラベル = int;
+
+class Form1 {
+ public:
+  Form1(WindowServices& window, SoundLibrary& sound);
+
+  // ---------------------------------------------------------------- constants
+  static constexpr int 定数_オン = 0;
+  static constexpr int 定数_オフ = 1;
+
+  static constexpr int 盤_列数 = 11;
+  static constexpr int マス_幅 = 525;
+  static constexpr int マス_高さ = 525;
+  static constexpr int 原点_X = 100;
+  static constexpr int 原点_Y = -200;
+  static constexpr int ラベル_X = 7000;
+  static constexpr int ラベル_Y = 700;
+
+  static constexpr 符号 コード_空 = 0;
+  static constexpr 符号 描画_空 = 0;
+  static constexpr 符号 コード_右枠 = 71;
+  static constexpr 符号 コード_左枠 = 72;
+  static constexpr 符号 コード_上枠 = 73;
+  static constexpr 符号 コード_下枠 = 74;
+  static constexpr 符号 コード_PA = 90;
+  static constexpr 符号 コード_PA2 = 91;
+
+  static constexpr int 向き_横 = 5;
+  static constexpr int 向き_縦 = 6;
+
+  // ------------------------------------------------------------------ colours
+  static constexpr int 色_青 = 1;
+  static constexpr int 色_緑 = 2;
+  static constexpr int 色_紫 = 5;
+  static constexpr int 色_灰 = 7;
+  static constexpr int 色_水 = 11;
+  static constexpr int 色_赤 = 12;
+  static constexpr int 色_桃 = 13;
+  static constexpr int 色_白 = 15;
+  static constexpr int 色_背景 = 色_緑;
+  static constexpr std::array<int, 7> 色表 = {色_赤, 色_青, 色_緑, 色_灰, 色_桃, 色_水, 色_紫};
+  // The standard sixteen-colour palette that colour numbers index.
+  static constexpr std::array<Rgb, 16> 色_パレット = {{
+      {0, 0, 0},
+      {0, 0, 128},
+      {0, 128, 0},
+      {0, 128, 128},
+      {128, 0, 0},
+      {128, 0, 128},
+      {128, 128, 0},
+      {192, 192, 192},
+      {128, 128, 128},
+      {0, 0, 255},
+      {0, 255, 0},
+      {0, 255, 255},
+      {255, 0, 0},
+      {255, 0, 255},
+      {255, 255, 0},
+      {255, 255, 255},
+  }};
+
+  // -------------------------------------------------------------------- board
+  // Indexed [column][row]: columns 0..11, rows 0..16. Column 0 and row 0 are
+  // never written and stay 0.
+  std::array<std::array<符号, 17>, 12> 盤{};
+  std::array<std::array<int, 17>, 12> 盤_当たり{};
+  std::array<std::array<組ラベル, 17>, 12> 効筋_組{};
+  std::array<std::array<int, 17>, 12> 効筋_数{};
+  std::array<int, 12> 列_当たり{};
+  std::array<int, 12> 列_段落ち{};
+
+  // ------------------------------------------------------------------- trios
+  // Elements 1..3; element 0 is unused.
+  std::array<int, 4> 落下石_列{};
+  std::array<int, 4> 落下石_行{};
+  std::array<符号, 4> 落下石_駒{};
+  int 落下石_向き = 0;
+  std::u32string 次石;
+
+  // ---------------------------------------------------------------- progress
+  long 得点 = 0;
+  long 最高得点 = 0;
+  int レベル = 0;
+  int 出現_回数 = 0;
+  int 爆_予約 = 0;
+  int 星_予約 = 0;
+  int 待機フラグ = 0;
+  int 終了フラグ = 0;
+
+  // ------------------------------------------------------------------ timing
+  int 落下_カウンタ = 0;
+  int 落下_間隔 = 0;
+  int 落下_基本間隔 = 0;
+
+  // ------------------------------------------------------------------ sounds
+  std::int32_t サウンド_本体 = 0;
+  std::int32_t 音_回転 = 0;
+  std::int32_t 音_禁止 = 0;
+  std::int32_t 音_移動 = 0;
+  std::int32_t 音_その他 = 0;
+  std::int32_t 音_爆出現 = 0;
+  std::int32_t 音_星出現 = 0;
+  std::int32_t 音_石消去 = 0;
+  std::int32_t 音_石着地 = 0;
+  std::int32_t 音_面終了 = 0;
+  std::int32_t 音_BGM = 0;
+
+  // ------------------------------------------------- start-up and shutdown
+  void Form_Load();
+  void OWARI_Click();
+  void Form_Unload();
+  void 終了処理();
+
+  // --------------------------------------------------------------- main loop
+  void Timer1_Timer();
+  int ゲーム終了か();
+
+  // ---------------------------------------------------------------- new game
+  void KAISI_Click();
+  void 初期設定();
+
+  // ------------------------------------------------------------------- spawn
+  std::u32string 取得_駒名();
+  void 出現_次石();
+  void 出現_落下石();
+
+  // ---------------------------------------------------------- falling trio
+  int 落下石_移動可能(int dx, int dy);
+  void 落下石_移動(int dx, int dy);
+  int 落下石_回転可能();
+  void 落下石_回転();
+  void 落下石_消去();
+
+  // ------------------------------------------------------------------- input
+  void Form_KeyDown(int key, int shift);
+  void Form_KeyUp(int key, int shift);
+  void Form_MouseDown(int button, int shift, float x, float y);
+  void 開始催促();
+
+  // ------------------------------------------------------------ attack lines
+  void 効筋設定();
+  void 効筋設定_追加範囲(int p, int q);
+  void 変換_効筋(組ラベル old_label, 組ラベル new_label);
+
+  // -------------------------------------------------------------------- hits
+  int 移動チェック(int p, int q, int r, int s, 符号 K);
+  int 移動チェック角(int p, int q, int r, int s);
+  int 移動チェック飛車(int p, int q, int r, int s);
+  void 調査_当駒();
+
+  // ------------------------------------------------------------------- blink
+  int 存在チェック_当たり石();
+  void 当たり石点滅(int n);
+
+  // ----------------------------------------------------------------- erasure
+  void 隣接石消去設定_爆弾();
+  void 隣接石消去設定_星();
+  void 消去フラグ設定_星(符号 code);
+  void 当たり石消去(int& count);
+  void 連続消去当たり石();
+
+  // -------------------------------------------------------------------- drop
+  void 段落ち();
+  int 石一段落ち(int column);
+  void 終了_段落ち();
+  void 盤フラグ初期化();
+
+  // ----------------------------------------------------------------- drawing
+  void 描画_絵(double column, double row, 符号 code);
+  void 描画_一列(int column);
+  void 描画_全画面();
+  void 描画_四角形(double x, double y, double width, double height, int colour);
+  void 描画_文字(double x, double y, std::string_view text, int colour, double size);
+  void 描画_数値(double x, double y, int digit);
+  void 描画_スコア(double row, long value);
+  void 描画_レベル(int level);
+  void 待ち時間(double seconds);
+
+  // ------------------------------------------------------------------- sound
+  void サウンド_初期化(std::intptr_t window_handle);
+  std::int32_t サウンド_読込(const std::string& file_name, std::int32_t flags);
+  void サウンド_終了();
+  void サウンド_警告(const std::string& message);
+  void BGM_Click();
+
+  // --------------------------------------------------------------- about box
+  void SONOTA_Click();
+
+  // ------------------------------------------------------------------ helpers
+  static 組ラベル ラベル(int column, int row) { return column * 100 + row; }
+  static int ラベル_列(組ラベル label) { return label / 100; }
+  static int ラベル_行(組ラベル label) { return label % 100; }
+  static std::string ラベル文字(組ラベル label);
+  static Rgb QBColor(int colour) { return 色_パレット.at(static_cast<std::size_t>(colour & 15)); }
+
+  WindowServices& 窓;
+  SoundLibrary& 音;
+};
+
+// UTF-8 text of one code or of a string of codes, for messages and dumps.
+std::string Utf8(char32_t code);
+std::string Utf8(std::u32string_view codes);
+
+}  // namespace zonbeli

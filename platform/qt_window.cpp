@@ -1,0 +1,316 @@
+#include "qt_window.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QIcon>
+#include <QKeyEvent>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPainter>
+#include <QTime>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <thread>
+
+#include "form1.h"
+
+namespace zonbeli {
+
+namespace {
+
+constexpr float kTwips = static_cast<float>(kTwipsPerPixel);
+
+int ShiftState(Qt::KeyboardModifiers modifiers) {
+  int shift = 0;
+  if (modifiers & Qt::ShiftModifier) shift |= 1;
+  if (modifiers & Qt::ControlModifier) shift |= 2;
+  if (modifiers & Qt::AltModifier) shift |= 4;
+  return shift;
+}
+
+int MouseButton(Qt::MouseButton button) {
+  switch (button) {
+    case Qt::LeftButton:
+      return 1;
+    case Qt::RightButton:
+      return 2;
+    case Qt::MiddleButton:
+      return 4;
+    default:
+      return 0;
+  }
+}
+
+}  // namespace
+
+int VirtualKey(int qt_key) {
+  switch (qt_key) {
+    case Qt::Key_Escape:
+      return 27;
+    case Qt::Key_Left:
+      return 37;
+    case Qt::Key_Up:
+      return 38;
+    case Qt::Key_Right:
+      return 39;
+    case Qt::Key_Down:
+      return 40;
+    case Qt::Key_Space:
+      return 32;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+      return 13;
+    default:
+      break;
+  }
+  if ((qt_key >= Qt::Key_0 && qt_key <= Qt::Key_9) ||
+      (qt_key >= Qt::Key_A && qt_key <= Qt::Key_Z)) {
+    return qt_key;
+  }
+  return 0;
+}
+
+SurfaceWidget::SurfaceWidget(Canvas& canvas, QWidget* parent) : QWidget(parent), canvas_(canvas) {
+  setFixedSize(Canvas::kWidth, Canvas::kHeight);
+  setAttribute(Qt::WA_OpaquePaintEvent);
+  setFocusPolicy(Qt::NoFocus);
+}
+
+void SurfaceWidget::paintEvent(QPaintEvent* /*event*/) {
+  QPainter painter(this);
+  painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+  painter.drawImage(rect(), canvas_.image());
+}
+
+void SurfaceWidget::mousePressEvent(QMouseEvent* event) {
+  if (onMouseDown) {
+    const QPointF at = event->position();
+    onMouseDown(MouseButton(event->button()), ShiftState(event->modifiers()),
+                static_cast<float>(at.x()) * kTwips, static_cast<float>(at.y()) * kTwips);
+  }
+}
+
+GameWindow::GameWindow(SoundLibrary& sound) : random_() {
+  setWindowTitle(QStringLiteral("Zonbeli"));
+  setWindowIcon(QIcon(QStringLiteral(":/pictures/icon.png")));
+  QPalette palette = this->palette();
+  palette.setColor(QPalette::Window, QColor(0, 128, 0));
+  setPalette(palette);
+  setAutoFillBackground(true);
+  setFocusPolicy(Qt::StrongFocus);
+
+  surface_ = new SurfaceWidget(canvas_, this);
+  setCentralWidget(surface_);
+  surface_->onMouseDown = [this](int button, int shift, float x, float y) {
+    game_->Form_MouseDown(button, shift, x, y);
+  };
+  buildMenus();
+
+  timer_.setSingleShot(true);
+  timer_.setTimerType(Qt::PreciseTimer);
+  connect(&timer_, &QTimer::timeout, this, [this] { tick(); });
+  clock_.start();
+
+  game_ = std::make_unique<Form1>(*this, sound);
+}
+
+GameWindow::~GameWindow() = default;
+
+void GameWindow::buildMenus() {
+  QMenuBar* bar = menuBar();
+  QMenu* game = bar->addMenu(QStringLiteral("ゲーム"));
+  QAction* start = game->addAction(QStringLiteral("開始"));
+  QAction* quit = game->addAction(QStringLiteral("終了"));
+  QMenu* option = bar->addMenu(QStringLiteral("ｵﾌﾟｼｮﾝ"));
+  bgm_ = option->addAction(QStringLiteral("BGM"));
+  bgm_->setCheckable(true);
+  // Qt would toggle the mark itself; the music switch owns it instead.
+  QAction* other = bar->addAction(QStringLiteral("その他"));
+
+  connect(start, &QAction::triggered, this, [this] { game_->KAISI_Click(); });
+  connect(quit, &QAction::triggered, this, [this] { game_->OWARI_Click(); });
+  connect(bgm_, &QAction::triggered, this, [this](bool now_checked) {
+    bgm_->setChecked(!now_checked);
+    game_->BGM_Click();
+  });
+  connect(other, &QAction::triggered, this, [this] { game_->SONOTA_Click(); });
+}
+
+QAction* GameWindow::menuAction(const QString& caption) const {
+  for (QAction* top : menuBar()->actions()) {
+    if (top->text() == caption) return top;
+    if (top->menu()) {
+      for (QAction* item : top->menu()->actions()) {
+        if (item->text() == caption) return item;
+      }
+    }
+  }
+  return nullptr;
+}
+
+void GameWindow::start() {
+  game_->Form_Load();
+  move(0, 0);
+  adjustSize();
+  setFixedSize(sizeHint());
+  show();
+  activateWindow();
+  setFocus();
+  armTick();
+}
+
+// Ticks are due at whole multiples of 1/64 s from the start; a tick that
+// falls due while a handler still runs is skipped, never delivered late in
+// a burst.
+void GameWindow::armTick() {
+  const double now = Monotonic();
+  const auto due_index = static_cast<qint64>(std::floor(now / kTickSeconds)) + 1;
+  ticks_ = std::max(ticks_ + 1, due_index);
+  const double wait_ms = (static_cast<double>(ticks_) * kTickSeconds - now) * 1000.0;
+  timer_.start(std::max(0, static_cast<int>(std::ceil(wait_ms - 0.5))));
+}
+
+void GameWindow::tick() {
+  if (modal_depth_ == 0) game_->Timer1_Timer();
+  armTick();
+}
+
+void GameWindow::keyPressEvent(QKeyEvent* event) {
+  const int key = VirtualKey(event->key());
+  const int shift = ShiftState(event->modifiers());
+  game_->Form_KeyDown(key, shift);
+}
+
+// An auto-repeat arrives as a release and a press; only a real release is
+// the key coming up.
+void GameWindow::keyReleaseEvent(QKeyEvent* event) {
+  if (event->isAutoRepeat()) return;
+  const int key = VirtualKey(event->key());
+  const int shift = ShiftState(event->modifiers());
+  game_->Form_KeyUp(key, shift);
+}
+
+void GameWindow::mousePressEvent(QMouseEvent* event) {
+  const QPointF at = event->position() - QPointF(surface_->pos());
+  game_->Form_MouseDown(MouseButton(event->button()), ShiftState(event->modifiers()),
+                        static_cast<float>(at.x()) * kTwips, static_cast<float>(at.y()) * kTwips);
+}
+
+// A release outside the window never arrives, so losing the keyboard counts
+// as letting go of the keys.
+void GameWindow::focusOutEvent(QFocusEvent* event) {
+  QMainWindow::focusOutEvent(event);
+  game_->Form_KeyUp(0, 0);
+}
+
+void GameWindow::changeEvent(QEvent* event) {
+  QMainWindow::changeEvent(event);
+  if (event->type() == QEvent::ActivationChange && !isActiveWindow() && game_) {
+    game_->Form_KeyUp(0, 0);
+  }
+}
+
+void GameWindow::closeEvent(QCloseEvent* event) {
+  event->ignore();
+  game_->Form_Unload();
+}
+
+void GameWindow::PaintPicture(Picture picture, float x, float y) {
+  canvas_.PaintPicture(picture, x, y);
+  surface_->update();
+}
+
+void GameWindow::FillBox(float x1, float y1, float x2, float y2, Rgb colour) {
+  canvas_.FillBox(x1, y1, x2, y2, colour);
+  surface_->update();
+}
+
+void GameWindow::PrintText(float x, float y, const std::string& text, Rgb colour, double points) {
+  canvas_.PrintText(x, y, text, colour, points);
+  surface_->update();
+}
+
+void GameWindow::Refresh() {
+  if (isVisible()) surface_->repaint();
+}
+
+void GameWindow::MessageBox(const std::string& text, const std::string& title, MessageIcon icon) {
+  ++modal_depth_;
+  QMessageBox box(
+      icon == MessageIcon::Exclamation ? QMessageBox::Warning : QMessageBox::Information,
+      QString::fromStdString(title), QString::fromStdString(text), QMessageBox::Ok,
+      isVisible() ? this : nullptr);
+  box.exec();
+  --modal_depth_;
+}
+
+double GameWindow::TimeOfDay() {
+  return static_cast<double>(QTime::currentTime().msecsSinceStartOfDay()) / 1000.0;
+}
+
+double GameWindow::Monotonic() {
+  return static_cast<double>(clock_.nsecsElapsed()) / 1e9;
+}
+
+void GameWindow::Sleep(double seconds) {
+  if (seconds > 0) std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+}
+
+double GameWindow::Random() {
+  return std::generate_canonical<double, 32>(random_);
+}
+
+bool GameWindow::FileExists(const std::string& path) {
+  return QFileInfo(QString::fromStdString(path)).isFile();
+}
+
+bool GameWindow::ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes,
+                               std::string& error) {
+  QFile file(QString::fromStdString(path));
+  if (!file.open(QIODevice::ReadOnly)) {
+    error = file.errorString().toStdString();
+    return false;
+  }
+  const QByteArray data = file.readAll();
+  if (file.error() != QFileDevice::NoError) {
+    error = file.errorString().toStdString();
+    return false;
+  }
+  bytes.assign(data.begin(), data.end());
+  return true;
+}
+
+// Beside the program in a build tree; under share/ once installed.
+std::string GameWindow::SoundFolder() {
+  const QString bin = QCoreApplication::applicationDirPath();
+  const QString candidates[] = {bin + QStringLiteral("/sounds"),
+                                bin + QStringLiteral("/../share/zonbeli/sounds")};
+  for (const QString& folder : candidates) {
+    if (QFileInfo(folder).isDir()) return QDir::cleanPath(folder).toStdString();
+  }
+  return {};
+}
+
+std::intptr_t GameWindow::WindowHandle() {
+  return static_cast<std::intptr_t>(winId());
+}
+
+bool GameWindow::BgmChecked() {
+  return bgm_->isChecked();
+}
+
+void GameWindow::SetBgmChecked(bool checked) {
+  bgm_->setChecked(checked);
+}
+
+void GameWindow::EndProgram(int status) {
+  std::fflush(nullptr);
+  std::_Exit(status);
+}
+
+}  // namespace zonbeli

@@ -1,0 +1,97 @@
+// The Zonbeli window over Qt: menu bar, drawing surface, tick timer, keys
+// and mouse, and the window services the game draws and waits through.
+#pragma once
+
+#include <QElapsedTimer>
+#include <QMainWindow>
+#include <QTimer>
+#include <QWidget>
+#include <functional>
+#include <random>
+
+#include "canvas.h"
+#include "services.h"
+
+class QAction;
+
+namespace zonbeli {
+
+class Form1;
+
+// Shows the canvas, scaled by the device pixel ratio without smoothing so
+// the pictures stay sharp.
+class SurfaceWidget : public QWidget {
+ public:
+  SurfaceWidget(Canvas& canvas, QWidget* parent);
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+
+ public:
+  std::function<void(int button, int shift, float x, float y)> onMouseDown;
+
+ private:
+  Canvas& canvas_;
+};
+
+class GameWindow : public QMainWindow, public WindowServices {
+ public:
+  static constexpr double kTickSeconds = 1.0 / 64;
+
+  explicit GameWindow(SoundLibrary& sound);
+  ~GameWindow() override;
+
+  // Runs the load routine, shows the window and starts the tick.
+  void start();
+
+  Form1& game() { return *game_; }
+  QAction* menuAction(const QString& caption) const;
+
+  // WindowServices
+  void PaintPicture(Picture picture, float x, float y) override;
+  void FillBox(float x1, float y1, float x2, float y2, Rgb colour) override;
+  void PrintText(float x, float y, const std::string& text, Rgb colour, double points) override;
+  void Refresh() override;
+  void MessageBox(const std::string& text, const std::string& title, MessageIcon icon) override;
+  double TimeOfDay() override;
+  double Monotonic() override;
+  void Sleep(double seconds) override;
+  double Random() override;
+  bool FileExists(const std::string& path) override;
+  bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes,
+                     std::string& error) override;
+  std::string SoundFolder() override;
+  std::intptr_t WindowHandle() override;
+  bool BgmChecked() override;
+  void SetBgmChecked(bool checked) override;
+  [[noreturn]] void EndProgram(int status) override;
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
+  void keyReleaseEvent(QKeyEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
+  void changeEvent(QEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void buildMenus();
+  void tick();
+  void armTick();
+
+  Canvas canvas_;
+  SurfaceWidget* surface_ = nullptr;
+  QAction* bgm_ = nullptr;
+  QTimer timer_;
+  QElapsedTimer clock_;
+  qint64 ticks_ = 0;
+  int modal_depth_ = 0;
+  std::mt19937 random_;
+  std::unique_ptr<Form1> game_;
+};
+
+// The virtual-key number of a Qt key: 27 Escape, 37 to 40 the arrows.
+int VirtualKey(int qt_key);
+
+}  // namespace zonbeli

@@ -1,0 +1,20 @@
+// The game's sound calls, handed to our shared sound library.
+#pragma once
+
+#include "services.h"
+
+namespace zonbeli {
+
+class SharedSoundLibrary final : public SoundLibrary {
+ public:
+  std::int32_t dsInitialize(std::intptr_t window) override;
+  std::int32_t dsCreateDSB(std::int32_t device, const std::uint8_t* image, std::size_t length,
+                           std::int32_t flags) override;
+  void dsPlay(std::int32_t buffer) override;
+  void dsPlayLooping(std::int32_t buffer) override;
+  void dsStop(std::int32_t buffer) override;
+  void dsFree(std::int32_t buffer) override;
+  void dsTerminate(std::int32_t device) override;
+};
+
+}  // namespace zonbeli

@@ -1,0 +1,215 @@
+// The well, the score, the level and texts as they land on the surface.
+#include <gtest/gtest.h>
+
+#include "fake_window.h"
+#include "form1.h"
+#include "pixels.h"
+
+namespace zonbeli {
+namespace {
+
+class Drawing : public testing::Test {
+ protected:
+  FakeWindow window;
+  RecordingSound sound;
+  Form1 form{window, sound};
+
+  const QImage& pic(Picture p) { return window.canvas().picture(p); }
+  // Top-left pixel of screen cell (column, row).
+  static int CellX(double column) { return TwipsToPixels(100 + 525 * column); }
+  static int CellY(double row) { return TwipsToPixels(-200 + 525 * row); }
+  bool CellShows(double column, double row, Picture p) {
+    return StampedAt(window.image(), pic(p), CellX(column), CellY(row));
+  }
+  void FillBoard(符号 code) {
+    for (int c = 1; c <= 11; ++c) {
+      for (int r = 1; r <= 16; ++r) form.盤[c][r] = code;
+    }
+  }
+};
+
+TEST_F(Drawing, PicturesHaveTheirSizes) {
+  for (int i = 0; i < static_cast<int>(Picture::Count); ++i) {
+    const auto p = static_cast<Picture>(i);
+    const QSize size = pic(p).size();
+    const std::string name = PictureName(p);
+    if (name.rfind("WAKU", 0) == 0) {
+      EXPECT_EQ(size, QSize(35, 35)) << name;
+    } else if (name.rfind("SUUJI", 0) == 0) {
+      EXPECT_EQ(size, QSize(10, 25)) << name;
+    } else if (name == "BOMB" || name == "STAR" || name == "HB_DEL") {
+      EXPECT_EQ(size, QSize(82, 57)) << name;
+    } else if (name == "RABELU") {
+      EXPECT_EQ(size, QSize(184, 37)) << name;
+    } else {
+      EXPECT_EQ(size, QSize(34, 34)) << name;
+    }
+  }
+}
+
+TEST_F(Drawing, EmptyWellHasItsFrameAndOpenEntry) {
+  FillBoard(U' ');
+  form.描画_全画面();
+  for (int r = 2; r <= 16; ++r) {
+    for (int c = 1; c <= 11; ++c) ASSERT_TRUE(CellShows(c, r, Picture::HAIKEI)) << c << "," << r;
+  }
+  for (int c = 5; c <= 7; ++c) {
+    EXPECT_TRUE(CellShows(c, 1, Picture::HAIKEI)) << "entry cell " << c;
+    EXPECT_TRUE(CellShows(c, 0, Picture::HAIKEI)) << "above the entry " << c;
+  }
+  for (int c : {1, 2, 3, 8, 9, 10, 11}) EXPECT_TRUE(CellShows(c, 1, Picture::WAKU_UE)) << c;
+  // The raised post covers part of column 4's top frame piece.
+  for (int r = 1; r <= 16; ++r) {
+    EXPECT_TRUE(CellShows(0, r, Picture::WAKU_HIDARI)) << "left side, row " << r;
+    EXPECT_TRUE(CellShows(12, r, Picture::WAKU_MIGI)) << "right side, row " << r;
+  }
+  for (int c = 0; c <= 12; ++c) EXPECT_TRUE(CellShows(c, 17, Picture::WAKU_SITA)) << c;
+  EXPECT_TRUE(CellShows(4, 0.25, Picture::WAKU_HIDARI));
+  EXPECT_TRUE(CellShows(8, 0.25, Picture::WAKU_MIGI));
+}
+
+TEST_F(Drawing, TopFrameHidesRowOneOutsideTheEntry) {
+  FillBoard(U'王');
+  form.描画_全画面();
+  EXPECT_TRUE(CellShows(2, 1, Picture::WAKU_UE));
+  EXPECT_TRUE(CellShows(6, 1, Picture::OH));
+  form.描画_一列(2);
+  EXPECT_TRUE(CellShows(2, 1, Picture::WAKU_UE));
+  EXPECT_TRUE(CellShows(2, 16, Picture::OH));
+}
+
+TEST_F(Drawing, CellPositionFollowsTwipsIncludingFractions) {
+  form.描画_絵(3, 7, U'金');
+  EXPECT_EQ(window.drawing.back(), "picture KIN 1675 3475");
+  EXPECT_TRUE(StampedAt(window.image(), pic(Picture::KIN), 112, 232));
+  form.描画_絵(8, 0.25, Form1::コード_右枠);
+  EXPECT_EQ(window.drawing.back(), "picture WAKU_MIGI 4300 -68.75");
+  // Row 0.25 starts above the surface: only its lower part shows.
+  EXPECT_EQ(CellY(0.25), -5);
+  EXPECT_TRUE(StampedAt(window.image(), pic(Picture::WAKU_MIGI), 287, -5));
+}
+
+TEST_F(Drawing, UnknownCodeLeavesThePictureThere) {
+  form.描画_絵(4, 4, U'角');
+  const QImage before = window.image().copy();
+  form.描画_絵(4, 4, 99);
+  form.描画_絵(4, 4, U'x');
+  EXPECT_TRUE(Difference(before, window.image()).isEmpty());
+}
+
+TEST_F(Drawing, ZeroBlankAndUnsetAllDrawEmptyWood) {
+  form.描画_絵(2, 2, U'飛');
+  form.描画_絵(2, 2, 0);
+  EXPECT_TRUE(CellShows(2, 2, Picture::HAIKEI));
+  form.描画_絵(2, 2, U'飛');
+  form.描画_絵(2, 2, U' ');
+  EXPECT_TRUE(CellShows(2, 2, Picture::HAIKEI));
+  form.描画_絵(2, 2, U'飛');
+  form.描画_絵(2, 2, form.盤[0][0]);
+  EXPECT_TRUE(CellShows(2, 2, Picture::HAIKEI));
+}
+
+TEST_F(Drawing, EveryCodeHasItsPicture) {
+  const std::pair<符号, Picture> table[] = {
+      {U'歩', Picture::HU},    {U'香', Picture::KYOU},     {U'桂', Picture::KEI},
+      {U'銀', Picture::GIN},   {U'金', Picture::KIN},      {U'角', Picture::KAKU},
+      {U'飛', Picture::HISYA}, {U'王', Picture::OH},       {U'爆', Picture::BAKUDAN},
+      {U'星', Picture::HOSI},  {U'発', Picture::BAKUHATU}, {90, Picture::PA},
+      {91, Picture::PA2},      {71, Picture::WAKU_MIGI},   {72, Picture::WAKU_HIDARI},
+      {73, Picture::WAKU_UE},  {74, Picture::WAKU_SITA}};
+  for (const auto& [code, picture] : table) {
+    form.描画_絵(5, 5, code);
+    EXPECT_TRUE(CellShows(5, 5, picture)) << PictureName(picture);
+  }
+}
+
+// The digit pictures of a score, left to right, at 0.6-cell pitch ending
+// at 16.6 cells.
+std::vector<int> DigitsShown(FakeWindow& window, double row, int count) {
+  std::vector<int> digits;
+  for (int i = 0; i < count; ++i) {
+    const double x = 16.6 - 0.6 * (count - 1 - i);
+    int found = -1;
+    for (int d = 0; d <= 9; ++d) {
+      const auto p = static_cast<Picture>(static_cast<int>(Picture::SUUJI0) + d);
+      if (StampedAt(window.image(), window.canvas().picture(p), TwipsToPixels(525 * x),
+                    TwipsToPixels(525 * row))) {
+        found = d;
+      }
+    }
+    digits.push_back(found);
+  }
+  return digits;
+}
+
+TEST_F(Drawing, ScoreShowsFourDigitsWithLeadingZeros) {
+  form.描画_スコア(12, 0);
+  EXPECT_EQ(DigitsShown(window, 12, 4), (std::vector<int>{0, 0, 0, 0}));
+  form.描画_スコア(12, 7);
+  EXPECT_EQ(DigitsShown(window, 12, 4), (std::vector<int>{0, 0, 0, 7}));
+  form.描画_スコア(7, 345);
+  EXPECT_EQ(DigitsShown(window, 7, 4), (std::vector<int>{0, 3, 4, 5}));
+  form.描画_スコア(12, 9999);
+  EXPECT_EQ(DigitsShown(window, 12, 4), (std::vector<int>{9, 9, 9, 9}));
+  EXPECT_EQ(window.drawing[window.drawing.size() - 4], "picture SUUJI9 7770 6300");
+  EXPECT_EQ(window.drawing.back(), "picture SUUJI9 8715 6300");
+}
+
+TEST_F(Drawing, LongScoreKeepsEveryDigit) {
+  form.描画_スコア(12, 12345);
+  EXPECT_EQ(DigitsShown(window, 12, 5), (std::vector<int>{1, 2, 3, 4, 5}));
+}
+
+TEST_F(Drawing, LevelLeavesNoTraceOfTheOldOne) {
+  FakeWindow fresh;
+  Form1 other(fresh, sound);
+  other.描画_レベル(5);
+  form.描画_レベル(6);
+  form.描画_レベル(5);
+  EXPECT_TRUE(Difference(window.image(), fresh.image()).isEmpty());
+  EXPECT_EQ(window.drawing.back(), "text 7845 1695 LEBEL: 5 255,255,255 15");
+}
+
+TEST_F(Drawing, TextStandsAtItsTwipPosition) {
+  const QImage before = window.image().copy();
+  form.描画_文字(20, 8.9, "HI-SCORE", Form1::色_白, 16);
+  EXPECT_EQ(window.drawing.back(), "text 7620 3157.5 HI-SCORE 255,255,255 16");
+  const QRect ink = Difference(before, window.image());
+  ASSERT_FALSE(ink.isEmpty());
+  // The glyphs start at the position and run right and down from it.
+  EXPECT_GE(ink.left(), 508);
+  EXPECT_LE(ink.left(), 512);
+  EXPECT_GE(ink.top(), 211);
+  EXPECT_LE(ink.top(), 220);
+  EXPECT_EQ(window.image().pixel(ink.left() + 2, ink.top() - 1), before.pixel(0, 0));
+}
+
+TEST_F(Drawing, TextIsGlyphsOnly) {
+  form.描画_絵(3, 3, U'歩');
+  const QImage before = window.image().copy();
+  form.描画_文字(2.5, 4, "i", Form1::色_赤, 20);
+  const QRect ink = Difference(before, window.image());
+  ASSERT_FALSE(ink.isEmpty());
+  // A narrow glyph leaves most of the picture under its cell untouched.
+  EXPECT_LT(ink.width(), 15);
+}
+
+TEST_F(Drawing, BoxCoversBothCorners) {
+  form.描画_四角形(2, 3, 4700, 4400, Form1::色_赤);
+  EXPECT_EQ(window.drawing.back(), "box 1150 1375 5850 5775 255,0,0");
+  EXPECT_EQ(window.image().pixel(77, 92), qRgb(255, 0, 0));
+  EXPECT_EQ(window.image().pixel(390, 385), qRgb(255, 0, 0));
+  EXPECT_NE(window.image().pixel(391, 385), qRgb(255, 0, 0));
+}
+
+TEST_F(Drawing, WaitPassesOnTheClockWithoutSpinning) {
+  const double start = window.Monotonic();
+  form.待ち時間(0.2);
+  EXPECT_GE(window.Monotonic() - start, 0.2);
+  EXPECT_EQ(window.waits.size(), 1U);
+  form.待ち時間(0);
+  EXPECT_EQ(window.waits.size(), 1U);
+}
+
+}  // namespace
+}  // namespace zonbeli

@@ -1,0 +1,108 @@
+#include "board_text.h"
+
+#include <stdexcept>
+
+namespace zonbeli {
+
+bool DecodeUtf8(std::string_view text, std::u32string& out) {
+  out.clear();
+  for (std::size_t i = 0; i < text.size();) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    int extra = 0;
+    char32_t code = 0;
+    if (byte < 0x80) {
+      code = byte;
+    } else if ((byte & 0xE0) == 0xC0) {
+      extra = 1;
+      code = byte & 0x1F;
+    } else if ((byte & 0xF0) == 0xE0) {
+      extra = 2;
+      code = byte & 0x0F;
+    } else if ((byte & 0xF8) == 0xF0) {
+      extra = 3;
+      code = byte & 0x07;
+    } else {
+      return false;
+    }
+    if (i + static_cast<std::size_t>(extra) >= text.size() && extra > 0) return false;
+    for (int k = 1; k <= extra; ++k) {
+      const auto next = static_cast<unsigned char>(text[i + static_cast<std::size_t>(k)]);
+      if ((next & 0xC0) != 0x80) return false;
+      code = (code << 6) | (next & 0x3F);
+    }
+    out += code;
+    i += static_cast<std::size_t>(extra) + 1;
+  }
+  return true;
+}
+
+bool CellOfChar(char32_t ch, 符号& code) {
+  switch (ch) {
+    case U'.':
+      code = U' ';
+      return true;
+    case U'?':
+      code = 0;
+      return true;
+    case U'歩':
+    case U'香':
+    case U'桂':
+    case U'銀':
+    case U'金':
+    case U'角':
+    case U'飛':
+    case U'王':
+    case U'爆':
+    case U'星':
+    case U'発':
+      code = ch;
+      return true;
+    default:
+      return false;
+  }
+}
+
+char32_t CharOfCell(符号 code) {
+  if (code == U' ') return U'.';
+  if (code == 0) return U'?';
+  return code;
+}
+
+std::string SetBoard(Form1& form, const std::vector<std::string>& rows) {
+  if (rows.size() != 16) return "a board needs 16 rows";
+  for (int row = 1; row <= 16; ++row) {
+    std::u32string cells;
+    if (!DecodeUtf8(rows[static_cast<std::size_t>(row - 1)], cells)) {
+      return "row " + std::to_string(row) + " is not valid UTF-8";
+    }
+    if (cells.size() != 11) return "row " + std::to_string(row) + " does not have 11 cells";
+    for (int column = 1; column <= 11; ++column) {
+      符号 code = 0;
+      if (!CellOfChar(cells[static_cast<std::size_t>(column - 1)], code)) {
+        return "row " + std::to_string(row) + " has an unknown cell in column " +
+               std::to_string(column);
+      }
+      form.盤[column][row] = code;
+    }
+  }
+  return "";
+}
+
+std::vector<std::string> BoardRows(const Form1& form) {
+  std::vector<std::string> rows;
+  for (int row = 1; row <= 16; ++row) {
+    std::u32string cells;
+    for (int column = 1; column <= 11; ++column) cells += CharOfCell(form.盤[column][row]);
+    rows.push_back(Utf8(cells));
+  }
+  return rows;
+}
+
+void SetPlayfield(Form1& form, const std::vector<std::string>& bottom_rows) {
+  std::vector<std::string> rows(16 - bottom_rows.size(), "...........");
+  rows.insert(rows.end(), bottom_rows.begin(), bottom_rows.end());
+  const std::string error = SetBoard(form, rows);
+  if (!error.empty()) throw std::invalid_argument(error);
+}
+
+}  // namespace zonbeli

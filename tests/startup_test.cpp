@@ -1,0 +1,166 @@
+// Opening the window and leaving it: the sounds loaded and freed in their
+// order, warnings where loading fails, the music switch, the first screen.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <cstdlib>
+
+#include "fake_window.h"
+#include "form1.h"
+#include "pixels.h"
+
+namespace zonbeli {
+namespace {
+
+const char* const kSoundFiles[] = {"回転.wav",   "禁止.wav",   "移動.wav",   "その他.wav",
+                                   "爆出現.wav", "星出現.wav", "石消去.wav", "石着地.wav",
+                                   "面終了.wav", "BGM.wav"};
+
+class Startup : public testing::Test {
+ protected:
+  FakeWindow window;
+  RecordingSound sound;
+  Form1 form{window, sound};
+
+  // Every sound in the current directory, each a different length so the
+  // create calls tell them apart.
+  void PutAllSounds() {
+    std::size_t length = 10;
+    for (const char* name : kSoundFiles)
+      window.files[name] = std::vector<std::uint8_t>(length++, 1);
+  }
+  std::vector<std::string> CallsStartingWith(const std::string& prefix) {
+    std::vector<std::string> out;
+    for (const auto& call : sound.calls) {
+      if (call.rfind(prefix, 0) == 0) out.push_back(call);
+    }
+    return out;
+  }
+};
+
+TEST_F(Startup, OpensTheDeviceFirstAndLoadsTenSoundsInOrder) {
+  PutAllSounds();
+  form.Form_Load();
+  ASSERT_GE(sound.calls.size(), 11U);
+  EXPECT_EQ(sound.calls[0], "dsInitialize 42");
+  for (std::size_t i = 0; i < 9; ++i) {
+    EXPECT_EQ(sound.calls[i + 1], "dsCreateDSB 7 " + std::to_string(10 + i) + " 3") << i;
+  }
+  EXPECT_EQ(sound.calls[10], "dsCreateDSB 7 19 1");
+  EXPECT_EQ(form.音_回転, 1);
+  EXPECT_EQ(form.音_面終了, 9);
+  EXPECT_EQ(form.音_BGM, 10);
+  EXPECT_TRUE(window.messages.empty());
+}
+
+TEST_F(Startup, CurrentDirectoryWinsOverTheSoundFolder) {
+  window.sound_folder = "/usr/share/zonbeli/sounds";
+  window.files["/usr/share/zonbeli/sounds/回転.wav"] = std::vector<std::uint8_t>(100, 1);
+  window.files["/usr/share/zonbeli/sounds/禁止.wav"] = std::vector<std::uint8_t>(200, 1);
+  window.files["回転.wav"] = std::vector<std::uint8_t>(5, 1);
+  form.Form_Load();
+  const auto creates = CallsStartingWith("dsCreateDSB");
+  ASSERT_EQ(creates.size(), 2U);
+  EXPECT_EQ(creates[0], "dsCreateDSB 7 5 3");
+  EXPECT_EQ(creates[1], "dsCreateDSB 7 200 3");
+  EXPECT_EQ(form.音_移動, 0);
+}
+
+TEST_F(Startup, MissingSoundsAreSilentWithoutAMessage) {
+  form.Form_Load();
+  EXPECT_TRUE(CallsStartingWith("dsCreateDSB").empty());
+  EXPECT_TRUE(window.messages.empty());
+  EXPECT_EQ(form.音_石着地, 0);
+}
+
+TEST_F(Startup, EmptyOrUnreadableFilesWarnOncePerFile) {
+  window.files["石消去.wav"] = {};
+  window.unreadable["BGM.wav"] = "Permission denied";
+  form.Form_Load();
+  ASSERT_EQ(window.messages.size(), 2U);
+  EXPECT_EQ(window.messages[0].substr(0, 12), "Zonbeli.dll|");
+  EXPECT_NE(window.messages[0].find("石消去.wav"), std::string::npos);
+  EXPECT_NE(window.messages[1].find("Permission denied"), std::string::npos);
+  EXPECT_EQ(form.音_石消去, 0);
+  EXPECT_EQ(form.音_BGM, 0);
+}
+
+TEST_F(Startup, NoDeviceWarnsOnceAndLoadsNothing) {
+  sound.device = 0;
+  PutAllSounds();
+  form.Form_Load();
+  ASSERT_EQ(window.messages.size(), 1U);
+  EXPECT_EQ(window.messages[0], "Zonbeli.dll|Direct Soundインターフェースが作成できません。");
+  EXPECT_TRUE(CallsStartingWith("dsCreateDSB").empty());
+  EXPECT_THROW(form.OWARI_Click(), ProgramEnded);
+  // Ten frees of handle 0, and no device to close.
+  EXPECT_EQ(CallsStartingWith("dsFree 0").size(), 10U);
+  EXPECT_TRUE(CallsStartingWith("dsTerminate").empty());
+}
+
+TEST_F(Startup, QuittingFreesTheBuffersInOrderThenClosesTheDevice) {
+  PutAllSounds();
+  form.Form_Load();
+  sound.calls.clear();
+  try {
+    form.OWARI_Click();
+    FAIL() << "the program did not end";
+  } catch (const ProgramEnded& ended) {
+    EXPECT_EQ(ended.status, 0);
+  }
+  const std::vector<std::string> expected = {"dsFree 2", "dsFree 3",  "dsFree 1",     "dsFree 4",
+                                             "dsFree 5", "dsFree 6",  "dsFree 7",     "dsFree 8",
+                                             "dsFree 9", "dsFree 10", "dsTerminate 7"};
+  EXPECT_EQ(sound.calls, expected);
+}
+
+TEST_F(Startup, ClosingTheWindowEndsLikeQuitting) {
+  PutAllSounds();
+  form.Form_Load();
+  sound.calls.clear();
+  EXPECT_THROW(form.Form_Unload(), ProgramEnded);
+  EXPECT_EQ(sound.calls.size(), 11U);
+  EXPECT_EQ(sound.calls.back(), "dsTerminate 7");
+}
+
+TEST_F(Startup, MusicSwitchFollowsItsCheckMark) {
+  PutAllSounds();
+  window.bgm_checked = true;
+  form.Form_Load();
+  EXPECT_FALSE(window.bgm_checked);
+  sound.calls.clear();
+  form.BGM_Click();
+  EXPECT_TRUE(window.bgm_checked);
+  form.BGM_Click();
+  EXPECT_FALSE(window.bgm_checked);
+  EXPECT_EQ(sound.calls, (std::vector<std::string>{"dsPlayLooping 10", "dsStop 10"}));
+}
+
+TEST_F(Startup, StartingValues) {
+  form.Form_Load();
+  EXPECT_EQ(form.最高得点, 0);
+  EXPECT_EQ(form.レベル, 6);
+  EXPECT_EQ(form.終了フラグ, Form1::定数_オフ);
+  // Never assigned, so it reads as on: no game is running.
+  EXPECT_EQ(form.待機フラグ, Form1::定数_オン);
+  EXPECT_EQ(form.盤[6][9], 0U);
+}
+
+// The whole first screen, pixel for pixel. Set ZONBELI_UPDATE_GOLDEN=1 to
+// write a new reference after a deliberate change of the artwork.
+TEST_F(Startup, FirstScreenMatchesTheReference) {
+  form.Form_Load();
+  const QString golden = QStringLiteral(ZONBELI_SOURCE_DIR "/tests/golden/first_screen.png");
+  if (std::getenv("ZONBELI_UPDATE_GOLDEN") != nullptr) window.image().save(golden);
+  const QImage expected = QImage(golden).convertToFormat(QImage::Format_RGB32);
+  ASSERT_FALSE(expected.isNull()) << "no reference image";
+  const QImage actual = window.image().convertToFormat(QImage::Format_RGB32);
+  ASSERT_EQ(actual.size(), expected.size());
+  const QRect diff = Difference(actual, expected);
+  if (!diff.isEmpty()) actual.save(QDir::tempPath() + QStringLiteral("/first_screen_actual.png"));
+  EXPECT_TRUE(diff.isEmpty()) << "differs in " << diff.x() << "," << diff.y() << " " << diff.width()
+                              << "x" << diff.height();
+}
+
+}  // namespace
+}  // namespace zonbeli
