@@ -1,0 +1,9 @@
+#!/bin/sh
+# Rebuilds the picture generator and redraws every picture into assets/pictures.
+# Needs g++, Qt 6 (QtGui), fonts-ipafont-mincho and fonts-urw-base35.
+set -eu
+here=$(cd "$(dirname "$0")" && pwd)
+build=${BUILD_DIR:-$(mktemp -d)}
+g++ -std=c++20 -O1 -fPIC "$here/../tools/make_pictures.cpp" \
+  $(pkg-config --cflags --libs Qt6Gui) -o "$build/make_pictures"
+QT_QPA_PLATFORM=offscreen "$build/make_pictures" "$here/pictures"
