@@ -4,6 +4,7 @@
 #include <QFontInfo>
 #include <QPainter>
 #include <algorithm>
+#include <cmath>
 #include <stdexcept>
 
 static void InitPictureResources() {
@@ -71,14 +72,17 @@ void Canvas::FillBox(float x1, float y1, float x2, float y2, Rgb colour) {
   painter.fillRect(QRect(QPoint(left, top), QPoint(right, bottom)), ToQColor(colour));
 }
 
-// Glyphs only: whatever lies between the strokes shows through.
+// Glyphs only: whatever lies between the strokes shows through. The
+// baseline sits where the window's design font puts it (0.86 em below the
+// top), so the boxes that blank a text cover it whatever font stands in.
 void Canvas::PrintText(float x, float y, const std::string& text, Rgb colour, double points) {
   QPainter painter(&image_);
   QFont font = font_;
   font.setPointSizeF(points);
   painter.setFont(font);
   painter.setPen(ToQColor(colour));
-  const int ascent = painter.fontMetrics().ascent();
+  const double em = points * 96.0 / 72.0;
+  const int ascent = static_cast<int>(std::floor(em * 0.86));
   painter.drawText(TwipsToPixels(x), TwipsToPixels(y) + ascent, QString::fromStdString(text));
 }
 

@@ -276,12 +276,12 @@ bool GameWindow::ReadWholeFile(const std::string& path, std::vector<std::uint8_t
     error = file.errorString().toStdString();
     return false;
   }
-  const QByteArray data = file.readAll();
+  const QByteArray content = file.readAll();
   if (file.error() != QFileDevice::NoError) {
     error = file.errorString().toStdString();
     return false;
   }
-  bytes.assign(data.begin(), data.end());
+  bytes.assign(content.begin(), content.end());
   return true;
 }
 
