@@ -1,0 +1,1 @@
+zonbeli_test(window_test window_test.cpp)

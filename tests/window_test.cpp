@@ -1,0 +1,84 @@
+// The Qt window as the player meets it: menus, keys, the tick.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMenuBar>
+
+#include "fake_window.h"
+#include "form1.h"
+#include "qt_window.h"
+
+namespace zonbeli {
+namespace {
+
+TEST(Window, MenuBarHasItsCaptionsInOrder) {
+  RecordingSound sound;
+  GameWindow window(sound);
+  const QList<QAction*> top = window.menuBar()->actions();
+  ASSERT_EQ(top.size(), 3);
+  EXPECT_EQ(top[0]->text(), QStringLiteral("ゲーム"));
+  EXPECT_EQ(top[1]->text(), QStringLiteral("ｵﾌﾟｼｮﾝ"));
+  EXPECT_EQ(top[2]->text(), QStringLiteral("その他"));
+  ASSERT_NE(top[0]->menu(), nullptr);
+  const QList<QAction*> game = top[0]->menu()->actions();
+  ASSERT_EQ(game.size(), 2);
+  EXPECT_EQ(game[0]->text(), QStringLiteral("開始"));
+  EXPECT_EQ(game[1]->text(), QStringLiteral("終了"));
+  ASSERT_NE(top[1]->menu(), nullptr);
+  const QList<QAction*> option = top[1]->menu()->actions();
+  ASSERT_EQ(option.size(), 1);
+  EXPECT_EQ(option[0]->text(), QStringLiteral("BGM"));
+  EXPECT_TRUE(option[0]->isCheckable());
+  // その他 runs at one click: it opens no submenu.
+  EXPECT_EQ(top[2]->menu(), nullptr);
+}
+
+TEST(Window, MusicItemCheckMarkBelongsToTheGame) {
+  RecordingSound sound;
+  GameWindow window(sound);
+  QAction* bgm = window.menuAction(QStringLiteral("BGM"));
+  ASSERT_NE(bgm, nullptr);
+  bgm->trigger();
+  EXPECT_TRUE(bgm->isChecked());
+  EXPECT_EQ(sound.calls.back(), "dsPlayLooping 0");
+  bgm->trigger();
+  EXPECT_FALSE(bgm->isChecked());
+  EXPECT_EQ(sound.calls.back(), "dsStop 0");
+}
+
+TEST(Window, KeysReachTheGameAsVirtualKeyNumbers) {
+  EXPECT_EQ(VirtualKey(Qt::Key_Escape), 27);
+  EXPECT_EQ(VirtualKey(Qt::Key_Left), 37);
+  EXPECT_EQ(VirtualKey(Qt::Key_Up), 38);
+  EXPECT_EQ(VirtualKey(Qt::Key_Right), 39);
+  EXPECT_EQ(VirtualKey(Qt::Key_Down), 40);
+  EXPECT_EQ(VirtualKey(Qt::Key_A), 65);
+}
+
+TEST(Window, AutoRepeatReleaseIsNotAKeyUp) {
+  RecordingSound sound;
+  GameWindow window(sound);
+  Form1& game = window.game();
+  game.落下_基本間隔 = 60;
+  game.落下_間隔 = 1;
+  QKeyEvent repeat_release(QEvent::KeyRelease, Qt::Key_Down, Qt::NoModifier, QString(), true);
+  QCoreApplication::sendEvent(&window, &repeat_release);
+  EXPECT_EQ(game.落下_間隔, 1);
+  QKeyEvent release(QEvent::KeyRelease, Qt::Key_Down, Qt::NoModifier);
+  QCoreApplication::sendEvent(&window, &release);
+  EXPECT_EQ(game.落下_間隔, 60);
+}
+
+TEST(Window, SurfaceHasTheLayoutSize) {
+  RecordingSound sound;
+  GameWindow window(sound);
+  ASSERT_NE(window.centralWidget(), nullptr);
+  EXPECT_EQ(window.centralWidget()->size(), QSize(678, 606));
+  EXPECT_EQ(window.windowTitle(), QStringLiteral("Zonbeli"));
+}
+
+}  // namespace
+}  // namespace zonbeli
