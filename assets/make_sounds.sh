@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Builds the sound synthesiser and writes the game's ten WAV files into assets/sounds.
+#   assets/make_sounds.sh [output folder=assets/sounds]
+set -euo pipefail
+
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+root="$(cd "$here/.." && pwd)"
+out="${1:-$here/sounds}"
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+
+"${CXX:-g++}" -std=c++20 -O2 -Wall -Wextra -o "$work/make_sounds" "$root/tools/make_sounds.cpp"
+"$work/make_sounds" "$out"

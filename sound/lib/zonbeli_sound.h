@@ -1,0 +1,61 @@
+/* Zonbeli's sound library: a small C interface that plays WAV images through SDL2_mixer.
+ *
+ * Every handle is a small positive integer, never an address. 0 stands for "nothing": a failed
+ * initialisation or load returns 0, and every call given 0, an unknown handle or a handle that
+ * has already been freed does nothing. All calls must come from one thread. */
+#ifndef ZONBELI_SOUND_H
+#define ZONBELI_SOUND_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#if defined(__GNUC__)
+#define ZONBELI_SOUND_API __attribute__((visibility("default")))
+#else
+#define ZONBELI_SOUND_API
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Load flags of dsCreateDSB. Music plays on a channel of its own, one piece at a time: starting
+ * one music buffer ends any other. Every other flag value loads an effect; effects mix freely
+ * with each other and with the music, and replaying an effect that is still sounding restarts
+ * it from its first sample. */
+#define DS_LOAD_MUSIC 1
+#define DS_LOAD_EFFECT 3
+
+/* Opens the default audio output. The window is not needed on this platform and is ignored.
+ * Returns the device handle, or 0 (after one line on stderr) when no output can be opened.
+ * Calling it again while a device is open returns the same handle. */
+ZONBELI_SOUND_API int32_t dsInitialize(intptr_t window);
+
+/* Makes a playable buffer from a complete RIFF/WAVE image of `length` bytes: uncompressed PCM,
+ * 8 or 16 bits, mono or stereo. The bytes are copied and converted, so the caller may release
+ * them as soon as this returns. Returns 0 for a device handle that is not the open one, and for
+ * an image that is damaged, truncated or in any other format. */
+ZONBELI_SOUND_API int32_t dsCreateDSB(int32_t device, const void* image, size_t length,
+                                      int32_t flags);
+
+/* Starts the buffer once from its beginning and returns at once. */
+ZONBELI_SOUND_API void dsPlay(int32_t buffer);
+
+/* Starts the buffer from its beginning, repeating without a gap until stopped. */
+ZONBELI_SOUND_API void dsPlayLooping(int32_t buffer);
+
+/* Silences the buffer if it is sounding. */
+ZONBELI_SOUND_API void dsStop(int32_t buffer);
+
+/* Silences and releases the buffer; its handle stays invalid for good. */
+ZONBELI_SOUND_API void dsFree(int32_t buffer);
+
+/* Releases every buffer still held and closes the output. Afterwards dsInitialize may open a
+ * new device; handles of the old one stay invalid. */
+ZONBELI_SOUND_API void dsTerminate(int32_t device);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif
