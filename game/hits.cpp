@@ -6,8 +6,10 @@
 
 namespace zonbeli {
 
-// A silver standing in the last column attacks nothing at all, though a
-// silver beside it can still attack it; no other piece cares where it stands.
+// A silver attacks the same cells wherever it stands, the last column
+// included: a silver on either wall sees its forward cells and the one
+// diagonal behind it that lies inside the well. Cells off the board are
+// never asked about.
 int Form1::移動チェック(int p, int q, int r, int s, 符号 K) {
   if (r == p && s == q) return 定数_オフ;
   const int across = std::abs(r - p);
@@ -24,7 +26,7 @@ int Form1::移動チェック(int p, int q, int r, int s, 符号 K) {
       attacks = s == q - 2 && across == 1;
       break;
     case U'銀':
-      attacks = p != 盤_列数 && across <= 1 && (s == q - 1 || (s == q + 1 && r != p));
+      attacks = across <= 1 && (s == q - 1 || (s == q + 1 && r != p));
       break;
     case U'金':
       attacks = (across <= 1 && (s == q - 1 || s == q)) || (r == p && s == q + 1);
