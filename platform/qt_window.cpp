@@ -1,6 +1,7 @@
 #include "qt_window.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
@@ -123,6 +124,8 @@ GameWindow::~GameWindow() = default;
 
 void GameWindow::buildMenus() {
   QMenuBar* bar = menuBar();
+  // The green belongs to the window's face, not to its menus.
+  bar->setPalette(QApplication::palette());
   QMenu* game = bar->addMenu(QStringLiteral("ゲーム"));
   QAction* start = game->addAction(QStringLiteral("開始"));
   QAction* quit = game->addAction(QStringLiteral("終了"));
