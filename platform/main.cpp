@@ -30,7 +30,7 @@ void OnQtMessage(QtMsgType type, const QMessageLogContext& /*context*/, const QS
     std::fflush(stderr);
     std::_Exit(1);
   }
-  if (type == QtCriticalMsg || type == QtWarningMsg) {
+  if (type == QtCriticalMsg) {
     std::fprintf(stderr, "zonbeli: %s\n", message.toLocal8Bit().constData());
   }
 }
