@@ -46,6 +46,7 @@ class GameWindow : public QMainWindow, public WindowServices {
   void start();
 
   Form1& game() { return *game_; }
+  const QTimer& tickTimer() const { return timer_; }
   QAction* menuAction(const QString& caption) const;
 
   // WindowServices
