@@ -21,16 +21,18 @@ bool HaveDisplay() {
   return (x11 != nullptr && *x11 != '\0') || (wayland != nullptr && *wayland != '\0');
 }
 
+bool g_window_system_up = false;
+
 // Qt gives up with a fatal message when it cannot reach the display it was
 // told about; say so in one line and leave with an error status instead of
-// an abort.
+// an abort. Its complaints on the way there are left out of that line.
 void OnQtMessage(QtMsgType type, const QMessageLogContext& /*context*/, const QString& message) {
   if (type == QtFatalMsg) {
     std::fprintf(stderr, "%s\n", kNoDisplay);
     std::fflush(stderr);
     std::_Exit(1);
   }
-  if (type == QtCriticalMsg) {
+  if (type == QtCriticalMsg && g_window_system_up) {
     std::fprintf(stderr, "zonbeli: %s\n", message.toLocal8Bit().constData());
   }
 }
@@ -44,6 +46,7 @@ int main(int argc, char** argv) {
   }
   qInstallMessageHandler(OnQtMessage);
   QApplication app(argc, argv);
+  g_window_system_up = true;
   QApplication::setApplicationName(QStringLiteral("Zonbeli"));
   QApplication::setDesktopFileName(QStringLiteral("zonbeli"));
 
