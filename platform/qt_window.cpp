@@ -135,7 +135,10 @@ void GameWindow::buildMenus() {
   // Qt would toggle the mark itself; the music switch owns it instead.
   QAction* other = bar->addAction(QStringLiteral("その他"));
 
-  connect(start, &QAction::triggered, this, [this] { game_->KAISI_Click(); });
+  connect(start, &QAction::triggered, this, [this] {
+    game_->KAISI_Click();
+    wakeTick();
+  });
   connect(quit, &QAction::triggered, this, [this] { game_->OWARI_Click(); });
   connect(bgm_, &QAction::triggered, this, [this](bool now_checked) {
     bgm_->setChecked(!now_checked);
@@ -169,16 +172,26 @@ void GameWindow::start() {
 
 // Ticks are due at whole multiples of 1/64 s from the start; a tick that
 // falls due while a handler still runs is skipped, never delivered late in
-// a burst.
+// a burst. Before the first game a tick does nothing at all, so the timer
+// rests until 開始 rather than waking the processor 64 times a second.
 void GameWindow::armTick() {
+  const Form1& game = *game_;
+  if (game.待機フラグ == Form1::定数_オン && game.終了フラグ != Form1::定数_オン) return;
   const double now = Monotonic();
   const auto due_index = static_cast<qint64>(std::floor(now / kTickSeconds)) + 1;
   ticks_ = std::max(ticks_ + 1, due_index);
+  // The timer counts whole milliseconds: wake a little early and sleep the
+  // rest, so ticks keep their fractional period.
   const double wait_ms = (static_cast<double>(ticks_) * kTickSeconds - now) * 1000.0;
-  timer_.start(std::max(0, static_cast<int>(std::ceil(wait_ms - 0.5))));
+  timer_.start(std::max(0, static_cast<int>(std::floor(wait_ms)) - 1));
+}
+
+void GameWindow::wakeTick() {
+  if (!timer_.isActive()) armTick();
 }
 
 void GameWindow::tick() {
+  Sleep(static_cast<double>(ticks_) * kTickSeconds - Monotonic());
   if (modal_depth_ == 0) game_->Timer1_Timer();
   armTick();
 }

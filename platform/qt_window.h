@@ -44,6 +44,8 @@ class GameWindow : public QMainWindow, public WindowServices {
 
   // Runs the load routine, shows the window and starts the tick.
   void start();
+  // Brings the resting tick back after the game left its waiting state.
+  void wakeTick();
 
   Form1& game() { return *game_; }
   const QTimer& tickTimer() const { return timer_; }
