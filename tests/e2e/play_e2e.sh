@@ -1,0 +1,139 @@
+#!/usr/bin/env bash
+# One game in the real window on a virtual X server: start it from the
+# ゲーム menu, steer the first trio with the arrow keys (two left, one
+# right, a turn after its first fall step), hold the down key until it has
+# landed, and check on screenshots that the trio stood up in column 5, that
+# the prompt is gone, the score has moved and the bottom of the well holds
+# stones that were not there at start. Escape must then end the program
+# with status 0 within two seconds.
+#   play_e2e.sh <build-dir>
+# Set ZONBELI_E2E_SHOTS to a folder to keep the screenshots.
+set -euo pipefail
+
+if [ -z "${ZONBELI_PLAY_E2E_INSIDE:-}" ]; then
+  export ZONBELI_PLAY_E2E_INSIDE=1
+  exec xvfb-run -a -s "-screen 0 1024x768x24" bash "$0" "$@"
+fi
+
+build=$1
+work=$(mktemp -d)
+keep_shots() {
+  if [ -n "${ZONBELI_E2E_SHOTS:-}" ]; then
+    mkdir -p "$ZONBELI_E2E_SHOTS"
+    cp "$work"/*.png "$ZONBELI_E2E_SHOTS"/ 2>/dev/null || true
+  fi
+}
+trap 'kill "${game:-}" 2>/dev/null || true; keep_shots; rm -rf "$work"' EXIT
+
+unset QT_QPA_PLATFORM
+export SDL_AUDIODRIVER=dummy
+(cd "$work" && exec "$build/zonbeli") >"$work/game.log" 2>&1 &
+game=$!
+
+window=$(xdotool search --sync --name '^Zonbeli$' | head -1)
+sleep 1
+eval "$(xdotool getwindowgeometry --shell "$window")"
+# The drawing surface is 678 x 606 pixels under the menu bar.
+bar=$((HEIGHT - 606))
+[ "$bar" -gt 0 ] || { echo "unexpected window height $HEIGHT"; exit 1; }
+left=$X
+top=$((Y + bar))
+
+shot() { import -window root "$work/$1.png"; }
+
+# Pixel position of a board cell, as the game rounds twips.
+cell_x() { echo $((left + (100 + 525 * $1 + 7) / 15)); }
+cell_y() { echo $((top + (-200 + 525 * $1 + 7) / 15)); }
+
+# A signature of the inside of cell (column, row) on a screenshot; every
+# empty cell shows the same wood and so has the same signature.
+cell_sig() {
+  convert "$work/$1.png" -crop "30x30+$(($(cell_x "$2") + 2))+$(($(cell_y "$3") + 2))" +repage \
+    -format '%#' info:
+}
+holds_stone() { [ "$(cell_sig "$1" "$2" "$3")" != "$empty" ]; }
+pixel() { convert "$work/$1.png" -format "%[pixel:p{$2,$3}]" info:; }
+# Signature of the four score digits.
+score_sig() {
+  convert "$work/$1.png" -crop "80x26+$((left + 516))+$((top + 419))" +repage -format '%#' info:
+}
+# The cells of rows 12 to 16 that hold a stone, as "(column,row)" words.
+stones_below() {
+  local row column found=""
+  for row in 12 13 14 15 16; do
+    for column in $(seq 1 11); do
+      if holds_stone "$1" "$column" "$row"; then found="$found ($column,$row)"; fi
+    done
+  done
+  echo "$found"
+}
+
+shot start
+empty=$(cell_sig start 1 16)
+centre_x=$(($(cell_x 6) + 17))
+centre_y=$(($(cell_y 8) + 17))
+[ "$(pixel start "$centre_x" "$centre_y")" = "srgb(0,128,0)" ] ||
+  { echo "no green prompt panel before the game: $(pixel start "$centre_x" "$centre_y")"; exit 1; }
+[ -z "$(stones_below start)" ] || { echo "stones in the well before the game"; exit 1; }
+
+# ゲーム, then its first item 開始.
+xdotool mousemove $((X + 25)) $((Y + bar / 2)) click 1
+sleep 0.5
+xdotool mousemove $((X + 45)) $((Y + bar + 12)) click 1
+sleep 0.3
+xdotool windowfocus --sync "$window" 2>/dev/null || true
+
+# The lying trio goes to columns 4 to 6; a trio in row 2 cannot turn, so
+# wait for its first fall step before turning it.
+xdotool key Left
+xdotool key Left
+xdotool key Right
+for _ in $(seq 40); do
+  shot falling
+  if holds_stone falling 4 3 && holds_stone falling 5 3 && holds_stone falling 6 3; then break; fi
+  sleep 0.1
+done
+holds_stone falling 4 3 || { echo "the trio did not reach columns 4 to 6, row 3"; exit 1; }
+xdotool key Up
+sleep 0.2
+shot steered
+standing=""
+for row in 2 3 4 5 6; do
+  if holds_stone steered 5 "$row"; then standing="$standing$row"; fi
+  if [ "$row" -ge 3 ] && { holds_stone steered 4 "$row" || holds_stone steered 6 "$row"; }; then
+    echo "stones beside column 5 in row $row after the turn"
+    exit 1
+  fi
+done
+case "$standing" in
+  234 | 345 | 456) echo "the trio stands in column 5, rows $standing" ;;
+  *) echo "no trio standing in column 5 (rows with stones: '$standing')"; exit 1 ;;
+esac
+
+# Down, held in short bursts, until a landing has scored and left stones
+# (a trio of one kind standing on itself may be erased at once; then the
+# next trios land).
+for attempt in $(seq 40); do
+  xdotool keydown Down
+  sleep 0.3
+  xdotool keyup Down
+  sleep 0.1
+  shot landed
+  below=$(stones_below landed)
+  if [ "$(score_sig landed)" != "$(score_sig start)" ] && [ "$(echo "$below" | wc -w)" -ge 3 ]; then
+    break
+  fi
+done
+echo "stones in rows 12-16 after $attempt drops:$below"
+[ "$(score_sig landed)" != "$(score_sig start)" ] || { echo "the score did not move"; exit 1; }
+[ "$(echo "$below" | wc -w)" -ge 3 ] || { echo "no stones landed in the well"; exit 1; }
+[ "$(pixel landed "$centre_x" "$centre_y")" != "srgb(0,128,0)" ] ||
+  { echo "the prompt panel is still there"; exit 1; }
+
+xdotool key Escape
+for _ in $(seq 20); do kill -0 "$game" 2>/dev/null || break; sleep 0.1; done
+if kill -0 "$game" 2>/dev/null; then echo "Escape did not end the game"; exit 1; fi
+status=0
+wait "$game" || status=$?
+[ "$status" -eq 0 ] || { echo "exit status $status"; cat "$work/game.log"; exit 1; }
+echo "play in the real window: ok"
