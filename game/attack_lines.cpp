@@ -2,6 +2,8 @@
 // Each stone carries its group's label, and the group's size is kept at the
 // root the label names. A root that gets absorbed keeps the size its group
 // had then; only the surviving root's size is the group's.
+#include <cstdlib>
+
 #include "form1.h"
 
 namespace zonbeli {
@@ -69,6 +71,10 @@ void Form1::効筋設定_追加範囲(int p, int q) {
     for (int r = first_row; r <= last_row; ++r) {
       if (c < 1 || c > 11 || r < 2 || r > 16) continue;
       if (盤[c][r] != K) continue;
+      // A bishop or rook searches the whole well but reaches only its own
+      // lines; most cells fail this before any walk along a line.
+      if (K == U'角' && std::abs(c - p) != std::abs(r - q)) continue;
+      if (K == U'飛' && c != p && r != q) continue;
       if (移動チェック(p, q, c, r, K) != 定数_オン) continue;
       const 組ラベル own = 効筋_組[p][q];
       const 組ラベル other = 効筋_組[c][r];
