@@ -1,0 +1,290 @@
+#include "scenario_runner.h"
+
+#include <QImage>
+#include <QString>
+#include <algorithm>
+#include <ostream>
+
+#include "board_text.h"
+
+namespace zonbeli::scenario {
+
+namespace {
+
+const char* const kSoundFiles[] = {"回転.wav",   "禁止.wav",   "移動.wav",   "その他.wav",
+                                   "爆出現.wav", "星出現.wav", "石消去.wav", "石着地.wav",
+                                   "面終了.wav", "BGM.wav"};
+
+// The game only ever compares a flag with on and off; an unset flag is 0
+// and so reads, and prints, as on.
+std::string FlagText(int value) {
+  if (value == Form1::定数_オン) return "オン";
+  if (value == Form1::定数_オフ) return "オフ";
+  return std::to_string(value);
+}
+
+std::string OrientationText(int value) {
+  if (value == Form1::向き_横) return "横";
+  if (value == Form1::向き_縦) return "縦";
+  if (value == 0) return "?";
+  return std::to_string(value);
+}
+
+std::string CellText(符号 code) {
+  return Utf8(CharOfCell(code));
+}
+
+std::string TwoDigits(int n) {
+  return (n < 10 ? "0" : "") + std::to_string(n);
+}
+
+}  // namespace
+
+void HeardSound::dsPlay(std::int32_t buffer) {
+  RecordingSound::dsPlay(buffer);
+  heard.push_back(buffer);
+}
+
+void HeardSound::dsPlayLooping(std::int32_t buffer) {
+  RecordingSound::dsPlayLooping(buffer);
+  heard.push_back(buffer);
+}
+
+Session::Session(std::ostream& out, Options options)
+    : out_(out), options_(options), form_(window_, sound_) {
+  window_.record_drawing = false;
+  std::size_t length = 44;
+  for (const char* name : kSoundFiles) window_.files[name] = std::vector<std::uint8_t>(length++, 0);
+  form_.Form_Load();
+}
+
+bool Session::Tick() {
+  if (options_.tick_budget >= 0 && ticks_ >= options_.tick_budget) {
+    throw RunFailure{line_,
+                     "the run may take at most " + std::to_string(options_.tick_budget) + " ticks"};
+  }
+  ++ticks_;
+  const std::size_t before = sound_.heard.size();
+  window_.Advance(1.0 / 64);
+  form_.Timer1_Timer();
+  // The list of waits is only for tests that look at it; a long run would
+  // let it grow without end.
+  if (window_.waits.size() > 4096) window_.waits.clear();
+  for (std::size_t i = before; i < sound_.heard.size(); ++i) {
+    if (sound_.heard[i] == form_.音_石着地) {
+      ++landings_;
+      return true;
+    }
+  }
+  return false;
+}
+
+void Session::Land() {
+  if (form_.待機フラグ == Form1::定数_オン) {
+    throw RunFailure{line_, "land needs a running game (待機フラグ is オン)"};
+  }
+  for (long long n = 0; n < options_.land_limit; ++n) {
+    if (Tick()) return;
+  }
+  throw RunFailure{
+      line_, "the trio did not land within " + std::to_string(options_.land_limit) + " ticks"};
+}
+
+bool Session::Execute(const Command& command) {
+  line_ = command.line;
+  try {
+    switch (command.op) {
+      case Op::kBoard:
+        for (std::size_t column = 1; column <= 11; ++column) {
+          for (std::size_t row = 1; row <= 16; ++row) {
+            form_.盤[column][row] = command.cells[column][row];
+          }
+        }
+        break;
+      case Op::kFalling:
+        for (std::size_t i = 1; i <= 3; ++i) {
+          form_.落下石_列[i] = command.stones[i].column;
+          form_.落下石_行[i] = command.stones[i].row;
+          form_.落下石_駒[i] = command.stones[i].code;
+        }
+        form_.落下石_向き = command.orientation;
+        break;
+      case Op::kNext:
+        form_.次石 = command.codes;
+        break;
+      case Op::kSet: {
+        const auto value = static_cast<int>(command.number);
+        const std::string& name = command.name;
+        if (name == "得点") form_.得点 = command.number;
+        if (name == "最高得点") form_.最高得点 = command.number;
+        if (name == "レベル") form_.レベル = value;
+        if (name == "出現_回数") form_.出現_回数 = value;
+        if (name == "落下_間隔") form_.落下_間隔 = value;
+        if (name == "落下_基本間隔") form_.落下_基本間隔 = value;
+        if (name == "落下_カウンタ") form_.落下_カウンタ = value;
+        if (name == "爆_予約") form_.爆_予約 = value;
+        if (name == "星_予約") form_.星_予約 = value;
+        if (name == "待機フラグ") form_.待機フラグ = value;
+        if (name == "終了フラグ") form_.終了フラグ = value;
+        break;
+      }
+      case Op::kClock:
+        window_.SetTimeOfDay(command.seconds);
+        break;
+      case Op::kTick:
+        for (long long n = 0; n < command.number; ++n) Tick();
+        break;
+      case Op::kLand:
+        Land();
+        break;
+      case Op::kKey:
+        form_.Form_KeyDown(static_cast<int>(command.number), 0);
+        break;
+      case Op::kKeyUp:
+        form_.Form_KeyUp(static_cast<int>(command.number), 0);
+        break;
+      case Op::kClick:
+        form_.Form_MouseDown(1, 0, 0, 0);
+        break;
+      case Op::kMenu:
+        if (command.name == "開始") form_.KAISI_Click();
+        if (command.name == "終了") form_.OWARI_Click();
+        if (command.name == "BGM") form_.BGM_Click();
+        if (command.name == "その他") form_.SONOTA_Click();
+        break;
+      case Op::kCall:
+        command.routine->run(form_);
+        break;
+      case Op::kDump:
+        Dump(command.name);
+        break;
+      case Op::kPng:
+        if (options_.write_files &&
+            !window_.image().save(QString::fromStdString(command.name), "PNG")) {
+          throw RunFailure{line_, "cannot write " + command.name};
+        }
+        break;
+    }
+  } catch (const ProgramEnded&) {
+    out_ << "終了\n";
+    return false;
+  }
+  return true;
+}
+
+// The items of a whole dump, in its order; each can also be shown alone.
+const std::vector<std::string>& Session::Items() {
+  static const std::vector<std::string> items = {
+      "盤",         "得点",          "最高得点",      "レベル",  "出現_回数",
+      "落下_間隔",  "落下_基本間隔", "落下_カウンタ", "爆_予約", "星_予約",
+      "待機フラグ", "終了フラグ",    "次石",          "落下石",  "音"};
+  return items;
+}
+
+void Session::DumpItem(const std::string& item) {
+  if (item == "盤") {
+    out_ << "盤\n";
+    const std::vector<std::string> rows = BoardRows(form_);
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+      out_ << TwoDigits(static_cast<int>(i) + 1) << ' ' << rows[i] << '\n';
+    }
+    return;
+  }
+  out_ << item;
+  if (item == "得点") out_ << ' ' << form_.得点;
+  if (item == "最高得点") out_ << ' ' << form_.最高得点;
+  if (item == "レベル") out_ << ' ' << form_.レベル;
+  if (item == "出現_回数") out_ << ' ' << form_.出現_回数;
+  if (item == "落下_間隔") out_ << ' ' << form_.落下_間隔;
+  if (item == "落下_基本間隔") out_ << ' ' << form_.落下_基本間隔;
+  if (item == "落下_カウンタ") out_ << ' ' << form_.落下_カウンタ;
+  if (item == "爆_予約") out_ << ' ' << FlagText(form_.爆_予約);
+  if (item == "星_予約") out_ << ' ' << FlagText(form_.星_予約);
+  if (item == "待機フラグ") out_ << ' ' << FlagText(form_.待機フラグ);
+  if (item == "終了フラグ") out_ << ' ' << FlagText(form_.終了フラグ);
+  if (item == "次石" && !form_.次石.empty()) {
+    out_ << ' ';
+    for (符号 code : form_.次石) out_ << CellText(code);
+  }
+  if (item == "落下石") {
+    for (std::size_t i = 1; i <= 3; ++i) {
+      out_ << ' ' << form_.落下石_列[i] << ',' << form_.落下石_行[i] << ','
+           << CellText(form_.落下石_駒[i]);
+    }
+    out_ << ' ' << OrientationText(form_.落下石_向き);
+  }
+  if (item == "音") {
+    for (; sounds_shown_ < sound_.heard.size(); ++sounds_shown_) {
+      const std::int32_t handle = sound_.heard[sounds_shown_];
+      const std::string name = SoundSlotName(form_, handle);
+      out_ << ' ' << (name.empty() ? "?" + std::to_string(handle) : name);
+    }
+  }
+  out_ << '\n';
+}
+
+void Session::Dump(const std::string& what) {
+  const auto mark = [](int value) { return value == Form1::定数_オン ? 'x' : '.'; };
+  if (what.empty()) {
+    for (const std::string& item : Items()) DumpItem(item);
+  } else if (std::find(Items().begin(), Items().end(), what) != Items().end()) {
+    DumpItem(what);
+  } else if (what == "盤_当たり") {
+    out_ << what << '\n';
+    for (std::size_t row = 1; row <= 16; ++row) {
+      out_ << TwoDigits(static_cast<int>(row)) << ' ';
+      for (std::size_t column = 1; column <= 11; ++column)
+        out_ << mark(form_.盤_当たり[column][row]);
+      out_ << '\n';
+    }
+  } else if (what == "列_当たり" || what == "列_段落ち") {
+    const auto& flags = what == "列_当たり" ? form_.列_当たり : form_.列_段落ち;
+    out_ << what << ' ';
+    for (std::size_t column = 1; column <= 11; ++column) out_ << mark(flags[column]);
+    out_ << '\n';
+  } else if (what == "効筋_組" || what == "効筋_数") {
+    out_ << what << '\n';
+    for (std::size_t row = 2; row <= 16; ++row) {
+      out_ << TwoDigits(static_cast<int>(row));
+      for (std::size_t column = 1; column <= 11; ++column) {
+        out_ << ' '
+             << (what == "効筋_組" ? Form1::ラベル文字(form_.効筋_組[column][row])
+                                   : std::to_string(form_.効筋_数[column][row]));
+      }
+      out_ << '\n';
+    }
+  } else if (what == "BGM") {
+    out_ << "BGM " << (window_.bgm_checked ? "オン" : "オフ") << '\n';
+  } else if (what == "通知") {
+    if (messages_shown_ == window_.messages.size()) out_ << "通知\n";
+    for (; messages_shown_ < window_.messages.size(); ++messages_shown_) {
+      std::string text = window_.messages[messages_shown_];
+      for (std::size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', at)) {
+        text.replace(at, 1, " | ");
+      }
+      out_ << "通知 " << text << '\n';
+    }
+  }
+}
+
+int RunScript(std::string_view text, std::ostream& out, std::ostream& errors, const Limits& limits,
+              const Options& options) {
+  const ParseResult parsed = Parse(text, limits);
+  if (!parsed.ok()) {
+    errors << "zonbeli-scenario: line " << parsed.error_line << ": " << parsed.error << '\n';
+    return 2;
+  }
+  Session session(out, options);
+  try {
+    for (const Command& command : parsed.commands) {
+      if (!session.Execute(command)) break;
+    }
+  } catch (const RunFailure& failure) {
+    out.flush();
+    errors << "zonbeli-scenario: line " << failure.line << ": " << failure.message << '\n';
+    return 1;
+  }
+  return 0;
+}
+
+}  // namespace zonbeli::scenario

@@ -1,0 +1,90 @@
+// Carrying out scenario commands on the real game object, over the test
+// window (virtual clock, recorded sounds, the real drawing surface).
+#pragma once
+
+#include <cstdint>
+#include <iosfwd>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "fake_window.h"
+#include "form1.h"
+#include "scenario_parser.h"
+
+namespace zonbeli::scenario {
+
+struct Options {
+  // Ticks one `land` may take before it gives up.
+  long long land_limit = 100'000;
+  // Ticks a whole run may take; negative for no limit.
+  long long tick_budget = -1;
+  // Whether `png` writes its file.
+  bool write_files = true;
+};
+
+// Something the script asked for could not be done.
+struct RunFailure {
+  int line;
+  std::string message;
+};
+
+// Records every call like RecordingSound and keeps the buffers started,
+// once or looping, in the order they were started.
+class HeardSound : public RecordingSound {
+ public:
+  void dsPlay(std::int32_t buffer) override;
+  void dsPlayLooping(std::int32_t buffer) override;
+  std::vector<std::int32_t> heard;
+};
+
+class Session {
+ public:
+  // Opens the window with all ten sounds present and runs Form_Load.
+  explicit Session(std::ostream& out, Options options = {});
+  Session(const Session&) = delete;
+  Session& operator=(const Session&) = delete;
+
+  // Carries out one command; false once the program has ended. Throws
+  // RunFailure.
+  bool Execute(const Command& command);
+
+  // One timer tick: the clock moves on by 1/64 s, then the tick handler
+  // runs. True when the falling trio landed in it; the handler processes a
+  // landing whole (erasures, chain, score, next trio or game over) before
+  // it returns.
+  bool Tick();
+
+  Form1& form() { return form_; }
+  FakeWindow& window() { return window_; }
+  HeardSound& sound() { return sound_; }
+  long long ticks() const { return ticks_; }
+  long long landings() const { return landings_; }
+
+  // What a whole dump shows, item by item, in its order.
+  static const std::vector<std::string>& Items();
+
+ private:
+  void Land();
+  void Dump(const std::string& what);
+  void DumpItem(const std::string& item);
+
+  std::ostream& out_;
+  Options options_;
+  FakeWindow window_;
+  HeardSound sound_;
+  Form1 form_;
+  int line_ = 0;
+  long long ticks_ = 0;
+  long long landings_ = 0;
+  std::size_t sounds_shown_ = 0;
+  std::size_t messages_shown_ = 0;
+};
+
+// Reads and runs a whole script. Returns the exit status: 0 when it ran to
+// its end or the program ended, 1 when a command could not be carried out,
+// 2 when the script is malformed (then nothing runs).
+int RunScript(std::string_view text, std::ostream& out, std::ostream& errors,
+              const Limits& limits = {}, const Options& options = {});
+
+}  // namespace zonbeli::scenario
