@@ -287,6 +287,8 @@ const std::vector<Routine>& Routines() {
 
 ParseResult Parse(std::string_view text, const Limits& limits) {
   ParseResult result;
+  // Editors on some desktops start a UTF-8 file with a byte-order mark.
+  if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
   std::vector<std::string_view> lines;
   for (std::size_t start = 0; start <= text.size();) {
     auto end = text.find('\n', start);
