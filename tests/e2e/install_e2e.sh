@@ -6,6 +6,7 @@
 # stops), and "終了" must end it with status 0.
 #   install_e2e.sh <build-dir>
 set -euo pipefail
+source "$(dirname "$0")/virtual_display.sh"
 build=$1
 work=$(mktemp -d)
 trap 'kill "${game:-}" 2>/dev/null || true; kill "${xvfb:-}" 2>/dev/null || true; rm -rf "$work"' EXIT
@@ -24,11 +25,7 @@ if command -v appstreamcli >/dev/null; then
     appstreamcli validate --no-net "$prefix/share/metainfo/org.zonbeli.Zonbeli.metainfo.xml"
 fi
 
-display=:$((90 + RANDOM % 100))
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-export DISPLAY=$display
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+start_virtual_display
 
 unset QT_QPA_PLATFORM
 export SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=$work/out.raw

@@ -4,18 +4,14 @@
 # hi-score kept, and Escape ending the program with status 0 at once.
 #   whole_game_e2e.sh <build-dir> [screenshot-dir]
 set -euo pipefail
+source "$(dirname "$0")/virtual_display.sh"
 build=$1
 shots=${2:-$(mktemp -d)}
 mkdir -p "$shots"
 work=$(mktemp -d)
 trap 'kill "${game:-}" 2>/dev/null || true; kill "${xvfb:-}" 2>/dev/null || true; rm -rf "$work"' EXIT
 
-display=:$((200 + RANDOM % 100))
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-export DISPLAY=$display
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-unset QT_QPA_PLATFORM
+start_virtual_display
 export SDL_AUDIODRIVER=dummy
 
 "$build/zonbeli" &

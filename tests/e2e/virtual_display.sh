@@ -1,0 +1,15 @@
+# Sourced by the scripts that drive the real window. start_virtual_display
+# starts a private X server on a display nobody else uses, exports DISPLAY,
+# and leaves the server's process id in $xvfb for the caller to stop.
+start_virtual_display() {
+  local number_file
+  number_file=$(mktemp)
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$number_file" >/dev/null 2>&1 &
+  xvfb=$!
+  for _ in $(seq 100); do [ -s "$number_file" ] && break; sleep 0.05; done
+  [ -s "$number_file" ] || { echo "Xvfb did not start"; return 1; }
+  export DISPLAY=:$(head -1 "$number_file")
+  rm -f "$number_file"
+  for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+  unset QT_QPA_PLATFORM
+}
