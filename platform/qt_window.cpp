@@ -217,13 +217,8 @@ void GameWindow::mousePressEvent(QMouseEvent* event) {
                         static_cast<float>(at.x()) * kTwips, static_cast<float>(at.y()) * kTwips);
 }
 
-// A release outside the window never arrives, so losing the keyboard counts
-// as letting go of the keys.
-void GameWindow::focusOutEvent(QFocusEvent* event) {
-  QMainWindow::focusOutEvent(event);
-  game_->Form_KeyUp(0, 0);
-}
-
+// A release outside the window never arrives, so losing the keyboard to
+// another window counts as letting go of the keys.
 void GameWindow::changeEvent(QEvent* event) {
   QMainWindow::changeEvent(event);
   if (event->type() == QEvent::ActivationChange && !isActiveWindow() && game_) {

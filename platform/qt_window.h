@@ -74,7 +74,6 @@ class GameWindow : public QMainWindow, public WindowServices {
   void keyPressEvent(QKeyEvent* event) override;
   void keyReleaseEvent(QKeyEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
-  void focusOutEvent(QFocusEvent* event) override;
   void changeEvent(QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
 
