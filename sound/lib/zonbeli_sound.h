@@ -32,9 +32,11 @@ extern "C" {
 ZONBELI_SOUND_API int32_t dsInitialize(intptr_t window);
 
 /* Makes a playable buffer from a complete RIFF/WAVE image of `length` bytes: uncompressed PCM,
- * 8 or 16 bits, mono or stereo. The bytes are copied and converted, so the caller may release
- * them as soon as this returns. Returns 0 for a device handle that is not the open one, and for
- * an image that is damaged, truncated or in any other format. */
+ * 8 or 16 bits, mono or stereo. Everything plays in mono at 44.1 kHz: a stereo image is mixed
+ * down to the mean of its two sides, and one at another rate is resampled. An image already in
+ * that format (16-bit mono at 44.1 kHz) is taken as it is and loads fastest. The bytes are
+ * copied, so the caller may release them as soon as this returns. Returns 0 for a device handle
+ * that is not the open one, and for an image that is damaged, truncated or in any other format. */
 ZONBELI_SOUND_API int32_t dsCreateDSB(int32_t device, const void* image, size_t length,
                                       int32_t flags);
 
