@@ -22,7 +22,12 @@ namespace {
 
 constexpr double kTau = 2.0 * std::numbers::pi;
 constexpr int kEffectRate = 44100;
-constexpr int kMusicRate = 22050;
+// The game plays everything at 44.1 kHz; music at that rate loads without being resampled.
+constexpr int kMusicRate = 44100;
+// The music is voiced as at 22.05 kHz: its strings lose their treble twice as fast on each pass as
+// the game-over phrase's, a mellow accompaniment that stays behind the effects, and its noises
+// are levelled for the band that rate holds. Rendered at kMusicRate, it keeps that colour.
+constexpr int kMusicVoice = 22050;
 
 using Signal = std::vector<double>;
 
@@ -43,6 +48,12 @@ class Noise {
   }
   uint64_t state_;
 };
+
+// White noise spreads its power evenly up to half the rate, so a band of it is weaker the higher
+// the rate; this gain keeps a filtered noise at the level it has at `voice_rate`.
+double noise_gain(int rate, int voice_rate) {
+  return std::sqrt(static_cast<double>(rate) / voice_rate);
+}
 
 size_t samples_for(double seconds, int rate) {
   return static_cast<size_t>(std::lround(std::max(0.0, seconds) * rate));
@@ -187,20 +198,40 @@ double rms_of(const Signal& s) {
 // An allpass in the loop supplies the fractional part of the period, keeping high notes in
 // tune; plucking near the bridge is a comb on the initial noise, which gives the koto its
 // nasal edge.
-Signal pluck(int rate, double freq, double ring, double velocity, Noise& noise) {
+//
+// The string's colour is set by the rate it is voiced at: both the treble taken per pass and the
+// brightness of the initial noise are per-sample quantities. Computed at a higher rate, the
+// string keeps that colour: the noise is smoothed with the same time constant, and the loop takes
+// a three-point lowpass matched to the two-point one below the voicing's Nyquist frequency and
+// steeper above it, so nothing rings on up there.
+Signal pluck(int rate, double freq, double ring, double velocity, Noise& noise, int voice_rate) {
   const double period = rate / freq;
   const double smoothing = 0.32 - 0.12 * velocity;
   const double loop_gain = std::pow(10.0, -3.0 / (ring * freq));
-  const size_t line = static_cast<size_t>(std::floor(period - smoothing - 0.1));
-  const double fraction = period - smoothing - static_cast<double>(line);
+  const bool voiced_lower = rate != voice_rate;
+  const double over = static_cast<double>(rate) / voice_rate;
+  // The outer weights of the three-point lowpass, which delays by one whole sample.
+  const double side = smoothing * (1 - smoothing) * over * over / 2;
+  if (voiced_lower && (over < 1 || side > 0.5))
+    throw std::runtime_error("string voiced out of range");
+  const double lag = voiced_lower ? 1.0 : smoothing;
+  const size_t line = static_cast<size_t>(std::floor(period - lag - 0.1));
+  const double fraction = period - lag - static_cast<double>(line);
   const double allpass = (1 - fraction) / (1 + fraction);
 
   Signal delay(line);
   double bright = 0.35 + 0.6 * velocity;
+  if (voiced_lower) bright = 1 - std::pow(1 - bright, 1 / over);
   double smooth = 0;
   for (double& x : delay) {
     smooth += bright * (noise.symmetric() - smooth);
     x = smooth;
+  }
+  if (voiced_lower) {
+    // The first pass reaches the output unfiltered; it too keeps within the voicing's band.
+    Biquad first = Biquad::lowpass(rate, 0.45 * voice_rate, 0.54);
+    Biquad second = Biquad::lowpass(rate, 0.45 * voice_rate, 1.31);
+    for (double& x : delay) x = second(first(x));
   }
   size_t pick =
       std::max<size_t>(1, static_cast<size_t>(std::lround(0.13 * static_cast<double>(line))));
@@ -212,12 +243,15 @@ Signal pluck(int rate, double freq, double ring, double velocity, Noise& noise) 
   delay = excitation;
 
   Signal out(samples_for(ring * 1.15, rate));
-  double previous = 0, allpass_in = 0, allpass_out = 0;
+  double previous = 0, before_previous = 0, allpass_in = 0, allpass_out = 0;
   size_t at = 0;
   for (double& y : out) {
     double x = delay[at];
     y = x;
-    double lowpassed = loop_gain * ((1 - smoothing) * x + smoothing * previous);
+    double lowpassed = voiced_lower
+                           ? loop_gain * (side * (x + before_previous) + (1 - 2 * side) * previous)
+                           : loop_gain * ((1 - smoothing) * x + smoothing * previous);
+    before_previous = previous;
     previous = x;
     allpass_out = allpass * lowpassed + allpass_in - allpass * allpass_out;
     allpass_in = lowpassed;
@@ -230,17 +264,22 @@ Signal pluck(int rate, double freq, double ring, double velocity, Noise& noise) 
 
 // A koto string: the plucked string, the click of the ivory pick, and a little of the hollow
 // body's low resonance.
-Signal koto(int rate, double freq, double velocity, Noise& noise) {
+Signal koto(int rate, double freq, double velocity, Noise& noise, int voice_rate) {
   double ring = std::clamp(3.0 - 0.9 * std::log2(freq / 220.0), 1.3, 3.4);
-  Signal s = pluck(rate, freq, ring, velocity, noise);
+  Signal s = pluck(rate, freq, ring, velocity, noise, voice_rate);
   Biquad body = Biquad::bandpass(rate, 330, 1.4);
   Biquad low_cut = Biquad::highpass(rate, 55, 0.7);
   for (double& x : s) x = low_cut(x + 0.35 * body(x));
   Biquad click_filter = Biquad::highpass(rate, 2500, 0.7);
+  // Voiced at a lower rate, the click has no treble beyond that rate's band.
+  Biquad click_top = Biquad::lowpass(rate, 0.45 * voice_rate, 0.7);
+  const double click_gain = 0.12 * velocity * noise_gain(rate, voice_rate);
   size_t click = samples_for(0.004, rate);
   for (size_t i = 0; i < click && i < s.size(); i++) {
     double env = 1.0 - fraction_of(i, click);
-    s[i] += 0.12 * velocity * env * env * click_filter(noise.symmetric());
+    double hit = click_filter(noise.symmetric());
+    if (rate != voice_rate) hit = click_top(hit);
+    s[i] += click_gain * env * env * hit;
   }
   for (double& x : s) x *= velocity;
   return s;
@@ -260,7 +299,7 @@ Signal shakuhachi(int rate, double freq, double seconds, Noise& noise) {
     double vibrato = 1.0 + 0.006 * settled * std::sin(kTau * 5.2 * t);
     phase += kTau * freq * scoop * vibrato / rate;
     double tone = std::sin(phase) + 0.22 * std::sin(2 * phase) + 0.07 * std::sin(3 * phase);
-    double air = breath_low(breath(noise.symmetric()));
+    double air = breath_low(breath(noise_gain(rate, kMusicVoice) * noise.symmetric()));
     double swell = std::sin(std::numbers::pi * std::min(1.0, t / seconds));
     double attack_chiff = std::exp(-t / 0.06);
     s[i] = std::pow(swell, 0.7) * (tone + 0.9 * air) + 0.5 * attack_chiff * air;
@@ -279,7 +318,7 @@ Signal taiko(int rate, double velocity, Noise& noise) {
     double freq = 58 + 40 * std::exp(-t / 0.05);
     phase += kTau * freq / rate;
     s[i] = std::exp(-t / 0.18) * std::sin(phase) +
-           0.35 * std::exp(-t / 0.02) * skin(noise.symmetric());
+           0.35 * std::exp(-t / 0.02) * skin(noise_gain(rate, kMusicVoice) * noise.symmetric());
     s[i] *= velocity;
   }
   fade(s, rate, 0.001, 0.05);
@@ -510,10 +549,10 @@ Signal game_over_sound() {
   const double notes[] = {72, 71, 69, 65, 64};
   const double starts[] = {0.0, 0.2, 0.42, 0.68, 0.98};
   for (int n = 0; n < 5; n++) {
-    mix_into(s, koto(rate, midi_to_hz(notes[n]), 0.85 - 0.08 * n, noise),
+    mix_into(s, koto(rate, midi_to_hz(notes[n]), 0.85 - 0.08 * n, noise, rate),
              samples_for(starts[n], rate), 1.0);
   }
-  mix_into(s, koto(rate, midi_to_hz(52), 0.5, noise), samples_for(0.98, rate), 0.7);
+  mix_into(s, koto(rate, midi_to_hz(52), 0.5, noise, rate), samples_for(0.98, rate), 0.7);
   fade(s, rate, 0.0, 0.3);
   normalise(s, -3);
   return s;
@@ -526,7 +565,9 @@ Signal game_over_sound() {
 
 constexpr int kBars = 16;
 constexpr double kBeatSeconds = 0.6;
-constexpr size_t kBeatSamples = 13230;  // 0.6 s at 22050 Hz, so every beat falls on a sample
+// 0.6 s is a whole number of samples, so every beat falls on one.
+constexpr size_t kBeatSamples = kMusicRate * 3 / 5;
+static_assert(kBeatSamples * 5 == kMusicRate * 3);
 
 struct Note {
   double beat;
@@ -621,14 +662,16 @@ Signal music() {
 
   for (const Note& n : parse_melody(kMelody)) {
     double velocity = noise.between(0.72, 0.86) + (std::fmod(n.beat, 1.0) == 0 ? 0.06 : 0.0);
-    mix_into_loop(loop, koto(rate, midi_to_hz(n.midi), velocity, noise), place(n.beat), 1.0);
+    mix_into_loop(loop, koto(rate, midi_to_hz(n.midi), velocity, noise, kMusicVoice), place(n.beat),
+                  1.0);
   }
 
   // A quick sweep up the koto's strings leads into the upper register at bar nine.
   const int sweep[] = {64, 65, 69, 71, 72, 76, 77};
   for (int i = 0; i < 7; i++) {
     double beat = 32.0 - (7 - i) * 0.05 / kBeatSeconds;
-    mix_into_loop(loop, koto(rate, midi_to_hz(sweep[i]), 0.45 + 0.04 * i, noise), place(beat), 0.8);
+    mix_into_loop(loop, koto(rate, midi_to_hz(sweep[i]), 0.45 + 0.04 * i, noise, kMusicVoice),
+                  place(beat), 0.8);
   }
 
   const struct {
@@ -643,8 +686,8 @@ Signal music() {
     for (const auto& p : pattern) {
       int midi = (p.root ? kHarmony[bar].root : kHarmony[bar].other) + 12 * p.offset_octave;
       double velocity = p.velocity * noise.between(0.9, 1.05);
-      mix_into_loop(loop, koto(rate, midi_to_hz(midi), velocity, noise), place(bar * 4 + p.beat),
-                    0.75);
+      mix_into_loop(loop, koto(rate, midi_to_hz(midi), velocity, noise, kMusicVoice),
+                    place(bar * 4 + p.beat), 0.75);
     }
   }
 
@@ -676,7 +719,7 @@ Signal music() {
       double beat = 3.0 / loop_seconds;
       sum += v[1] * (std::sin(kTau * f * t) + std::sin(kTau * (f + beat) * t));
     }
-    drone[i] = 0.5 * breathe * sum + 0.05 * noise.symmetric();
+    drone[i] = 0.5 * breathe * sum + 0.05 * noise_gain(rate, kMusicVoice) * noise.symmetric();
   }
   filter_loop(drone, Biquad::lowpass(rate, 700, 0.7));
   for (size_t i = 0; i < length; i++) loop[i] += 0.16 * drone[i];
