@@ -287,12 +287,12 @@ bool GameWindow::ReadWholeFile(const std::string& path, std::vector<std::uint8_t
     error = file.errorString().toStdString();
     return false;
   }
-  const QByteArray content = file.readAll();
-  if (file.error() != QFileDevice::NoError) {
+  bytes.resize(static_cast<std::size_t>(std::max<qint64>(file.size(), 0)));
+  const qint64 read = file.read(reinterpret_cast<char*>(bytes.data()), file.size());
+  if (read != file.size()) {
     error = file.errorString().toStdString();
     return false;
   }
-  bytes.assign(content.begin(), content.end());
   return true;
 }
 

@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# The real program started with a broken BGM.wav in its current folder, or
+# with no audio device: an empty file and a missing device each bring one
+# warning box titled Zonbeli.dll; truncated or random bytes and a folder of
+# that name play silently. In every case the game comes up and Escape ends
+# it with status 0.
+#   bad_sounds_e2e.sh <build-dir>
+set -euo pipefail
+source "$(dirname "$0")/virtual_display.sh"
+build=$1
+work=$(mktemp -d)
+trap 'kill "${game:-}" 2>/dev/null || true; kill "${xvfb:-}" 2>/dev/null || true; rm -rf "$work"' EXIT
+start_virtual_display
+
+# Runs the game in folder $1 and expects $2 warning boxes before the window.
+run_case() {
+  local name=$1 boxes=$2 driver=${3:-dummy}
+  (cd "$work/$name" && SDL_AUDIODRIVER=$driver exec "$build/zonbeli") 2>"$work/$name.err" &
+  game=$!
+  for _ in $(seq "$boxes"); do
+    box=$(timeout 10 xdotool search --sync --onlyvisible --name '^Zonbeli\.dll$' | head -1) ||
+      { echo "$name: no warning box"; exit 1; }
+    xdotool windowactivate --sync "$box" key Return 2>/dev/null || xdotool key Return
+    sleep 0.3
+  done
+  timeout 10 xdotool search --sync --onlyvisible --name '^Zonbeli$' >/dev/null ||
+    { echo "$name: the game window did not come up"; exit 1; }
+  sleep 0.3
+  if xdotool search --onlyvisible --name '^Zonbeli\.dll$' >/dev/null 2>&1; then
+    echo "$name: an unexpected warning box"; exit 1
+  fi
+  xdotool search --onlyvisible --name '^Zonbeli$' windowactivate --sync 2>/dev/null || true
+  xdotool key Escape
+  local status=0
+  for _ in $(seq 50); do kill -0 "$game" 2>/dev/null || break; sleep 0.1; done
+  wait "$game" || status=$?
+  [ "$status" -eq 0 ] || { echo "$name: exit status $status"; cat "$work/$name.err"; exit 1; }
+  echo "$name: ok"
+}
+
+mkdir "$work/empty" "$work/truncated" "$work/random" "$work/folder" "$work/nodevice"
+: >"$work/empty/BGM.wav"
+head -c 30 "$(dirname "$0")/../../assets/sounds/BGM.wav" >"$work/truncated/BGM.wav"
+head -c 5000 /dev/urandom >"$work/random/BGM.wav"
+mkdir "$work/folder/BGM.wav"
+
+run_case empty 1
+run_case truncated 0
+run_case random 0
+run_case folder 0
+run_case nodevice 1 no-such-audio-driver
