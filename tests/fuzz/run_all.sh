@@ -1,0 +1,10 @@
+#!/usr/bin/env bash
+# Builds and runs both fuzzers for a bounded time each: WAV images against
+# the sound library, scripts against the scenario runner.
+#   tests/fuzz/run_all.sh [seconds=60] [build folder=build-fuzz]
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+seconds=${1:-60}
+out=${2:-$here/../../build-fuzz}
+"$here/build_and_run.sh" "$seconds" "$out/sound"
+"$here/build_and_run_scenario.sh" "$out/scenario" "$seconds"
