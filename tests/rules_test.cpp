@@ -1,7 +1,17 @@
-// Who attacks whom, how stones of one kind group along their lines of
-// attack, and which groups are marked for erasure.
+// The rules of the well: who attacks whom, how stones of one kind group
+// along their lines of attack, which groups are marked, the bomb and star
+// rules, the blink, the erase-score-drop-regroup chain with its awards, the
+// game-over slide, and the whole chain on random boards against a model of
+// its own.
 #include <gtest/gtest.h>
 
+#include <QImage>
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <numeric>
+#include <random>
 #include <set>
 #include <sstream>
 #include <string>
@@ -11,663 +21,776 @@
 #include "board_text.h"
 #include "fake_window.h"
 #include "form1.h"
+#include "pixels.h"
 
 namespace zonbeli {
 namespace {
 
 using Cell = std::pair<int, int>;  // column, row
 using Cells = std::set<Cell>;
+using Grid = decltype(Form1::盤);
+using Stones = std::vector<std::pair<符号, Cell>>;
 
 constexpr int kOn = Form1::定数_オン;
 constexpr int kOff = Form1::定数_オフ;
+// Everything that can stand in a playfield cell, the eight pieces first.
+const std::u32string kStones = U"歩香桂銀金角飛王爆星発";
 
-const 符号 kPieces[] = {U'歩', U'香', U'桂', U'銀', U'金', U'角', U'飛', U'王'};
-// Everything that can stand in a playfield cell.
-const 符号 kStones[] = {U'歩', U'香', U'桂', U'銀', U'金', U'角',
-                        U'飛', U'王', U'爆', U'星', U'発'};
-
-// The lines of a drawn board, blank lines left out.
-std::vector<std::string> Rows(const std::string& text) {
-  std::vector<std::string> rows;
+// Reads "金 5,16-7,16 1,16": a stone's character sets the kind of the cells
+// after it; "c,r" is a cell and "c,r-c,r" the straight or diagonal line
+// between two cells, both ends included and in that order.
+Stones Parse(const std::string& text) {
+  Stones stones;
+  符号 kind = 0;
   std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) {
-    if (!line.empty()) rows.push_back(line);
-  }
-  return rows;
-}
-
-// A scene drawn over rows 2 to 16, one line a row: '@' the attacker, 'x'
-// an empty cell it attacks, '#' a stone it does not attack, '*' a stone it
-// attacks, '.' an empty cell it does not attack.
-struct Scene {
-  Cell attacker{0, 0};
-  Cells stones;
-  Cells attacked;
-};
-
-Scene ReadScene(const std::string& text) {
-  Scene scene;
-  std::vector<std::string> rows = Rows(text);
-  EXPECT_EQ(rows.size(), 15U);
-  rows.resize(15);
-  for (int row = 2; row <= 16; ++row) {
-    std::string& line = rows[static_cast<std::size_t>(row - 2)];
-    EXPECT_EQ(line.size(), 11U) << "row " << row;
-    line.resize(11, '.');
-    for (int column = 1; column <= 11; ++column) {
-      const char ch = line[static_cast<std::size_t>(column - 1)];
-      if (ch == '@') scene.attacker = {column, row};
-      if (ch == '#' || ch == '*') scene.stones.insert({column, row});
-      if (ch == 'x' || ch == '*') scene.attacked.insert({column, row});
+  for (std::string word; in >> word;) {
+    int c1 = 0, r1 = 0, c2 = 0, r2 = 0;
+    const int read = std::sscanf(word.c_str(), "%d,%d-%d,%d", &c1, &r1, &c2, &r2);
+    if (read < 2) {
+      std::u32string code;
+      DecodeUtf8(word, code);
+      kind = code.at(0);
+      continue;
+    }
+    if (read < 4) c2 = c1, r2 = r1;
+    for (int c = c1, r = r1;; c += (c2 > c) - (c2 < c), r += (r2 > r) - (r2 < r)) {
+      stones.push_back({kind, {c, r}});
+      if (c == c2 && r == r2) break;
     }
   }
-  return scene;
+  return stones;
 }
 
-// The playfield as a scene, for failure messages.
-std::string Draw(Cell attacker, const Cells& stones, const Cells& attacked) {
+Cells CellsOf(const std::string& text) {
+  Cells cells;
+  for (const auto& stone : Parse(text)) cells.insert(stone.second);
+  return cells;
+}
+
+// Notes every wait in the drawing log, and the clock at every refresh;
+// while quiet it stamps nothing, for speed.
+class TimelineWindow : public FakeWindow {
+ public:
+  void PaintPicture(Picture picture, float x, float y) override {
+    if (!quiet) FakeWindow::PaintPicture(picture, x, y);
+  }
+  void Sleep(double seconds) override {
+    if (record_drawing) drawing.push_back("wait");
+    FakeWindow::Sleep(seconds);
+  }
+  void Refresh() override {
+    FakeWindow::Refresh();
+    refresh_times.push_back(Monotonic());
+    if (keep_frames) frames.push_back(image().copy());
+  }
+  bool quiet = false;
+  bool keep_frames = false;
+  std::vector<QImage> frames;
+  std::vector<double> refresh_times;
+};
+
+// Notes every sound in the window's drawing log, among the frames.
+class TimelineSound : public RecordingSound {
+ public:
+  explicit TimelineSound(FakeWindow& window) : window_(window) {}
+  void dsPlay(std::int32_t buffer) override {
+    RecordingSound::dsPlay(buffer);
+    window_.drawing.push_back("sound");
+  }
+
+ private:
+  FakeWindow& window_;
+};
+
+// The drawing log in short: R a refresh, W a wait, P a sound, S a score
+// digit, C any other picture.
+std::string Timeline(const std::vector<std::string>& log) {
   std::string out;
-  for (int row = 2; row <= 16; ++row) {
-    out += '\n';
-    for (int column = 1; column <= 11; ++column) {
-      const Cell cell{column, row};
-      const bool hit = attacked.count(cell) != 0;
-      if (cell == attacker) {
-        out += hit ? '!' : '@';
-      } else if (stones.count(cell) != 0) {
-        out += hit ? '*' : '#';
-      } else {
-        out += hit ? 'x' : '.';
-      }
+  for (const std::string& line : log) {
+    if (line == "refresh" || line == "wait" || line == "sound") {
+      out += line == "refresh" ? 'R' : line == "wait" ? 'W' : 'P';
+    } else if (line.rfind("picture ", 0) == 0) {
+      out += line.rfind("picture SUUJI", 0) == 0 ? 'S' : 'C';
     }
   }
   return out;
 }
 
+std::string Repeat(const std::string& part, int times) {
+  std::string out;
+  for (int i = 0; i < times; ++i) out += part;
+  return out;
+}
+
+std::string PictureLine(Picture picture, double column, double row) {
+  std::ostringstream out;
+  out << "picture " << PictureName(picture) << " " << 100 + 525 * column << " " << -200 + 525 * row;
+  return out.str();
+}
+
+// The grid of a well holding just these stones, with row 0 and column 0
+// never assigned.
+Grid Board(const std::string& stones) {
+  Grid grid{};
+  for (int column = 1; column <= 11; ++column) {
+    for (int row = 1; row <= 16; ++row) grid[column][row] = U' ';
+  }
+  for (const auto& [code, cell] : Parse(stones)) grid[cell.first][cell.second] = code;
+  return grid;
+}
+
 class Rules : public testing::Test {
  protected:
-  FakeWindow window;
-  RecordingSound sound;
+  TimelineWindow window;
+  TimelineSound sound{window};
   Form1 form{window, sound};
 
-  Rules() { Clear(); }
+  Rules() {
+    Reset("");
+    form.落下石_駒 = {0, U'歩', U'金', U'銀'};
+    // Unset marks read as on; column 0 starts off so a stray mark there shows.
+    form.盤_当たり[0].fill(kOff);
+    form.列_当たり[0] = kOff;
+  }
 
-  void Clear() {
-    SetPlayfield(form, {});
+  // A well holding just these stones, no marks and nothing logged.
+  void Reset(const std::string& stones) {
+    window.drawing.clear();
+    window.waits.clear();
+    sound.played.clear();
+    form.盤 = Board(stones);
     form.盤フラグ初期化();
+    form.列_段落ち.fill(kOff);
   }
-  void Put(符号 code, Cells cells) {
-    for (const auto& [column, row] : cells) form.盤[column][row] = code;
-  }
-  void Put(std::initializer_list<std::pair<符号, Cell>> stones) {
-    for (const auto& [code, cell] : stones) form.盤[cell.first][cell.second] = code;
-  }
+  符号& At(Cell cell) { return form.盤[cell.first][cell.second]; }
+  std::string Label(Cell cell) { return Form1::ラベル文字(form.効筋_組[cell.first][cell.second]); }
 
-  // Every playfield cell the stone at (p, q) attacks, its own cell asked too.
-  Cells Attacked(int p, int q) {
+  // Every playfield cell the stone at `at` attacks, its own cell asked too.
+  Cells Attacked(Cell at) {
     Cells cells;
     for (int column = 1; column <= 11; ++column) {
       for (int row = 2; row <= 16; ++row) {
-        if (form.移動チェック(p, q, column, row, form.盤[p][q]) == kOn) cells.insert({column, row});
+        if (form.移動チェック(at.first, at.second, column, row, At(at)) == kOn) {
+          cells.insert({column, row});
+        }
       }
     }
     return cells;
   }
 
-  // Fills every empty playfield cell with stones of all codes in turn.
-  void FillAround() {
-    std::size_t i = 0;
-    for (int column = 1; column <= 11; ++column) {
-      for (int row = 2; row <= 16; ++row) {
-        if (form.盤[column][row] == U' ') form.盤[column][row] = kStones[i++ % std::size(kStones)];
-      }
+  void Mark(const std::string& cells) {
+    for (const auto& [column, row] : CellsOf(cells)) {
+      form.盤_当たり[column][row] = kOn;
+      form.列_当たり[column] = kOn;
     }
   }
-
-  // The scene holds for the piece on an otherwise empty board, and with its
-  // stones being any code at all.
-  void ExpectScene(符号 kind, const std::string& text) {
-    const Scene scene = ReadScene(text);
-    for (符号 stone : kStones) {
-      Clear();
-      Put(stone, scene.stones);
-      Put(kind, {scene.attacker});
-      const Cells got = Attacked(scene.attacker.first, scene.attacker.second);
-      EXPECT_EQ(got, scene.attacked) << Utf8(kind) << " with stones " << Utf8(stone)
-                                     << "; attacks:" << Draw(scene.attacker, scene.stones, got);
-      if (scene.stones.empty()) break;
-    }
-  }
-
-  組ラベル Label(int column, int row) { return form.効筋_組[column][row]; }
-
   Cells Marked() {
     Cells cells;
-    for (int column = 1; column <= 11; ++column) {
+    for (int column = 0; column <= 11; ++column) {
       for (int row = 1; row <= 16; ++row) {
         if (form.盤_当たり[column][row] == kOn) cells.insert({column, row});
       }
     }
     return cells;
   }
-  std::set<int> FlaggedColumns() {
+  std::set<int> Flagged() {
     std::set<int> columns;
-    for (int column = 1; column <= 11; ++column) {
+    for (int column = 0; column <= 11; ++column) {
       if (form.列_当たり[column] == kOn) columns.insert(column);
     }
     return columns;
   }
+  // The marks must be exactly these, and the flagged columns theirs.
+  void ExpectMarks(const Cells& cells, const std::string& what) {
+    std::set<int> columns;
+    for (const Cell& cell : cells) columns.insert(cell.first);
+    EXPECT_EQ(Marked(), cells) << what;
+    EXPECT_EQ(Flagged(), columns) << what;
+  }
+  // The special trios due: B a bomb trio, S a star trio.
+  std::string Awards() {
+    return std::string(form.爆_予約 == kOn ? "B" : "") + (form.星_予約 == kOn ? "S" : "");
+  }
+
+  void ShowWell() {
+    form.描画_全画面();
+    window.drawing.clear();
+  }
+  bool Shows(const QImage& surface, double column, double row, Picture picture) {
+    return StampedAt(surface, window.canvas().picture(picture), TwipsToPixels(100 + 525 * column),
+                     TwipsToPixels(-200 + 525 * row));
+  }
 };
+
+class Chain : public Rules {};
 
 // ------------------------------------------------------------ attack sets
 
-struct StepCase {
+struct AttackCase {
   符号 kind;
   Cell at;
-  Cells attacked;
+  const char* stones;  // for the long pieces: the stones around, of any code
+  const char* attacked;
 };
 
-// The step pieces from the middle, the corners and the side columns. Cells
-// beyond the playfield never count.
-const StepCase kStepCases[] = {
-    {U'歩', {6, 9}, {{6, 8}}},
-    {U'歩', {6, 2}, {}},
-    {U'歩', {1, 16}, {{1, 15}}},
-    {U'桂', {6, 9}, {{5, 7}, {7, 7}}},
-    {U'桂', {1, 4}, {{2, 2}}},
-    {U'桂', {11, 16}, {{10, 14}}},
-    {U'桂', {6, 3}, {}},
-    {U'銀', {6, 9}, {{5, 8}, {6, 8}, {7, 8}, {5, 10}, {7, 10}}},
-    {U'銀', {1, 9}, {{1, 8}, {2, 8}, {2, 10}}},
-    {U'銀', {11, 9}, {{11, 8}, {10, 8}, {10, 10}}},
-    {U'銀', {10, 10}, {{9, 9}, {10, 9}, {11, 9}, {9, 11}, {11, 11}}},
-    {U'銀', {11, 16}, {{10, 15}, {11, 15}}},
-    {U'銀', {1, 2}, {{2, 3}}},
-    {U'金', {6, 9}, {{5, 8}, {6, 8}, {7, 8}, {5, 9}, {7, 9}, {6, 10}}},
-    {U'金', {5, 10}, {{4, 9}, {5, 9}, {6, 9}, {4, 10}, {6, 10}, {5, 11}}},
-    {U'金', {11, 16}, {{10, 15}, {11, 15}, {10, 16}}},
-    {U'金', {1, 2}, {{2, 2}, {1, 3}}},
-    {U'王', {6, 9}, {{5, 8}, {6, 8}, {7, 8}, {5, 9}, {7, 9}, {5, 10}, {6, 10}, {7, 10}}},
-    {U'王', {11, 16}, {{10, 15}, {11, 15}, {10, 16}}},
-    {U'王', {1, 2}, {{2, 2}, {1, 3}, {2, 3}}},
+// Step pieces are asked alone and with every other cell full; cells beyond
+// the playfield never count.
+const AttackCase kAttacks[] = {
+    {U'歩', {6, 9}, "", "6,8"},
+    {U'歩', {6, 2}, "", ""},
+    {U'歩', {1, 16}, "", "1,15"},
+    {U'桂', {6, 9}, "", "5,7 7,7"},
+    {U'桂', {1, 4}, "", "2,2"},
+    {U'桂', {11, 16}, "", "10,14"},
+    {U'桂', {6, 3}, "", ""},
+    {U'銀', {6, 9}, "", "5,8-7,8 5,10 7,10"},
+    {U'銀', {10, 10}, "", "9,9-11,9 9,11 11,11"},
+    // A silver on the right wall attacks like one on the left, on purpose.
+    {U'銀', {1, 9}, "", "1,8 2,8 2,10"},
+    {U'銀', {11, 9}, "", "11,8 10,8 10,10"},
+    {U'銀', {11, 16}, "", "10,15 11,15"},
+    {U'銀', {1, 2}, "", "2,3"},
+    {U'金', {6, 9}, "", "5,8-7,8 5,9 7,9 6,10"},
+    {U'金', {11, 16}, "", "10,15 11,15 10,16"},
+    {U'金', {1, 2}, "", "2,2 1,3"},
+    {U'王', {6, 9}, "", "5,8-7,8 5,9 7,9 5,10-7,10"},
+    {U'王', {11, 16}, "", "10,15 11,15 10,16"},
+    {U'王', {1, 2}, "", "2,2 1,3 2,3"},
+    {U'香', {7, 9}, "", "7,8-7,2"},
+    {U'香', {3, 2}, "", ""},
+    {U'香', {11, 16}, "11,4 11,3 11,2 4,8 1,16", "11,15-11,4"},
+    {U'角', {6, 9}, "", "5,8-1,4 7,8-11,4 5,10-1,14 7,10-11,14"},
+    {U'角', {11, 16}, "", "10,15-1,6"},
+    {U'角', {6, 9}, "1,4 11,4 2,5 8,7 7,9 5,10 4,11 10,13", "5,8-2,5 7,8-8,7 5,10 7,10-10,13"},
+    {U'飛', {1, 16}, "", "1,15-1,2 2,16-11,16"},
+    {U'飛', {6, 8}, "6,2 6,3 8,6 1,8 3,8 10,8 5,9 6,11", "6,7-6,3 5,8-3,8 7,8-10,8 6,9-6,11"},
 };
 
-TEST_F(Rules, StepPiecesAttackTheirCellsWhateverSurroundsThem) {
-  for (const StepCase& c : kStepCases) {
-    for (bool crowded : {false, true}) {
-      Clear();
-      Put(c.kind, {c.at});
-      if (crowded) FillAround();
-      const Cells got = Attacked(c.at.first, c.at.second);
-      EXPECT_EQ(got, c.attacked) << Utf8(c.kind) << " at " << c.at.first << "," << c.at.second
-                                 << (crowded ? " among stones" : " alone") << ":"
-                                 << Draw(c.at, {}, got);
+TEST_F(Rules, EachKindAttacksItsOwnCells) {
+  for (const AttackCase& c : kAttacks) {
+    const bool steps = c.kind != U'香' && c.kind != U'角' && c.kind != U'飛';
+    for (char32_t stone : steps ? U" " + kStones : kStones) {
+      Reset("");
+      for (const Cell& cell : CellsOf(c.stones)) At(cell) = stone;
+      for (int column = 1; column <= 11 && steps; ++column) {
+        for (int row = 2; row <= 16; ++row) form.盤[column][row] = stone;
+      }
+      At(c.at) = c.kind;
+      EXPECT_EQ(Attacked(c.at), CellsOf(c.attacked))
+          << Utf8(c.kind) << " at " << c.at.first << "," << c.at.second << " among " << Utf8(stone);
     }
   }
 }
 
-TEST_F(Rules, KnightJumpsOverAnything) {
-  for (符号 stone : kStones) {
-    Clear();
-    Put(stone, {{5, 13}, {6, 13}, {7, 13}, {6, 12}, {5, 14}, {7, 14}});
-    Put(U'桂', {{6, 14}});
-    EXPECT_EQ(Attacked(6, 14), (Cells{{5, 12}, {7, 12}})) << "over " << Utf8(stone);
-  }
-}
-
-TEST_F(Rules, NoPieceAttacksItsOwnCell) {
-  for (符号 kind : kPieces) {
-    for (bool crowded : {false, true}) {
-      for (int p = 1; p <= 11; ++p) {
-        for (int q = 2; q <= 16; ++q) {
-          Clear();
-          Put(kind, {{p, q}});
-          if (crowded) FillAround();
-          ASSERT_EQ(form.移動チェック(p, q, p, q, kind), kOff)
-              << Utf8(kind) << " " << p << "," << q;
-        }
+TEST_F(Rules, AnyStoneBetweenBreaksALongLine) {
+  for (const char* line :
+       {"香 2,16-2,5", "角 1,16-11,6", "角 11,6-1,16", "飛 3,16-3,2", "飛 3,16-11,16"}) {
+    const Stones cells = Parse(line);
+    const auto [kind, from] = cells.front();
+    const Cell to = cells.back().second;
+    Reset("");
+    At(from) = At(to) = kind;
+    const auto attacks = [&] {
+      return form.移動チェック(from.first, from.second, to.first, to.second, kind) == kOn;
+    };
+    EXPECT_TRUE(attacks()) << line;
+    for (std::size_t i = 1; i + 1 < cells.size(); ++i) {
+      for (char32_t stone : kStones) {
+        At(cells[i].second) = stone;
+        EXPECT_FALSE(attacks()) << line << " past " << Utf8(stone) << " in step " << i;
+        At(cells[i].second) = U' ';
       }
     }
   }
-}
-
-TEST_F(Rules, SilverIsTheSameAtBothSides) {
-  for (int q = 2; q <= 16; ++q) {
-    Clear();
-    Put(U'銀', {{1, q}, {11, q}});
-    Cells mirrored;
-    for (const auto& [column, row] : Attacked(11, q)) mirrored.insert({12 - column, row});
-    EXPECT_EQ(Attacked(1, q), mirrored) << "row " << q;
-    EXPECT_FALSE(mirrored.empty()) << "row " << q;
-  }
-}
-
-TEST_F(Rules, LanceLooksStraightUpUntilAStone) {
-  ExpectScene(U'香', R"(
-......x....
-......x....
-......x....
-......x....
-......x....
-......x....
-......x....
-......@....
-...........
-...........
-...........
-...........
-...........
-...........
-...........
-)");
-  ExpectScene(U'香', R"(
-..........#
-..........#
-..........*
-..........x
-..........x
-..........x
-...#......x
-..........x
-..........x
-..........x
-..........x
-..........x
-..........x
-..........x
-#.........@
-)");
-  ExpectScene(U'香', R"(
-..@........
-...........
-...........
-...........
-...........
-...........
-...........
-...........
-...........
-...........
-...........
-...........
-...........
-...........
-...........
-)");
-}
-
-TEST_F(Rules, BishopSeesBothDiagonalsUntilAStone) {
-  ExpectScene(U'角', R"(
-...........
-...........
-x.........x
-.x.......x.
-..x.....x..
-...x...x...
-....x.x....
-.....@.....
-....x.x....
-...x...x...
-..x.....x..
-.x.......x.
-x.........x
-...........
-...........
-)");
-  ExpectScene(U'角', R"(
-...........
-...........
-...........
-...........
-x..........
-.x.........
-..x........
-...x.......
-....x......
-.....x.....
-......x....
-.......x...
-........x..
-.........x.
-..........@
-)");
-  ExpectScene(U'角', R"(
-...........
-...........
-#.........#
-.*.........
-..x........
-...x...*...
-....x.x....
-.....@#....
-....*.x....
-...#...x...
-..#.....x..
-.........*.
-..........#
-...........
-...........
-)");
-}
-
-TEST_F(Rules, RookSeesItsRowAndColumnUntilAStone) {
-  ExpectScene(U'飛', R"(
-x..........
-x..........
-x..........
-x..........
-x..........
-x..........
-x..........
-x..........
-x..........
-x..........
-x..........
-x..........
-x..........
-x..........
-@xxxxxxxxxx
-)");
-  ExpectScene(U'飛', R"(
-.....#.....
-.....*.....
-.....x.....
-.....x.....
-.....x.#...
-.....x.....
-#.*xx@xxx*#
-....#x#....
-.....x.....
-.....*.....
-.....#.....
-...........
-...........
-...........
-...........
-)");
-}
-
-TEST_F(Rules, LongLinesOfTheWorkedPositions) {
-  const auto attacks = [this](int p, int q, int r, int s) {
-    return form.移動チェック(p, q, r, s, form.盤[p][q]) == kOn;
-  };
-  Put(U'香', {{2, 16}, {2, 5}});
-  EXPECT_TRUE(attacks(2, 16, 2, 5));
-  Put(U'角', {{1, 16}, {11, 6}});
-  EXPECT_TRUE(attacks(1, 16, 11, 6));
-  EXPECT_TRUE(attacks(11, 6, 1, 16));
-  Put(U'飛', {{3, 16}, {3, 2}, {11, 16}});
-  EXPECT_TRUE(attacks(3, 16, 3, 2));
-  EXPECT_TRUE(attacks(3, 16, 11, 16));
-
-  for (符号 stone : kStones) {
-    for (int k = 6; k <= 15; ++k) {
-      form.盤[2][k] = stone;
-      EXPECT_FALSE(attacks(2, 16, 2, 5)) << Utf8(stone) << " at 2," << k;
-      form.盤[2][k] = U' ';
-    }
-    for (int k = 1; k <= 9; ++k) {
-      form.盤[1 + k][16 - k] = stone;
-      EXPECT_FALSE(attacks(1, 16, 11, 6)) << Utf8(stone) << " at " << 1 + k << "," << 16 - k;
-      EXPECT_FALSE(attacks(11, 6, 1, 16)) << Utf8(stone) << " at " << 1 + k << "," << 16 - k;
-      form.盤[1 + k][16 - k] = U' ';
-    }
-    for (int k = 3; k <= 15; ++k) {
-      form.盤[3][k] = stone;
-      EXPECT_FALSE(attacks(3, 16, 3, 2)) << Utf8(stone) << " at 3," << k;
-      form.盤[3][k] = U' ';
-    }
-    for (int k = 4; k <= 10; ++k) {
-      form.盤[k][16] = stone;
-      EXPECT_FALSE(attacks(3, 16, 11, 16)) << Utf8(stone) << " at " << k << ",16";
-      form.盤[k][16] = U' ';
-    }
-  }
-  EXPECT_TRUE(attacks(2, 16, 2, 5));
-  EXPECT_TRUE(attacks(1, 16, 11, 6));
-  EXPECT_TRUE(attacks(3, 16, 3, 2));
-  EXPECT_TRUE(attacks(3, 16, 11, 16));
 }
 
 // ---------------------------------------------------------------- grouping
 
-TEST_F(Rules, EmptyPlayfieldHasNoGroupsAndNoFlags) {
-  for (int column = 1; column <= 11; ++column) {
-    form.列_当たり[column] = kOn;
-    for (int row = 2; row <= 16; ++row) {
-      form.効筋_組[column][row] = 1207;
-      form.効筋_数[column][row] = 9;
-    }
-  }
-  form.効筋設定();
-  for (int column = 1; column <= 11; ++column) {
-    EXPECT_EQ(form.列_当たり[column], kOff) << column;
-    for (int row = 2; row <= 16; ++row) {
-      ASSERT_EQ(form.効筋_組[column][row], 0) << column << "," << row;
-      ASSERT_EQ(form.効筋_数[column][row], 0) << column << "," << row;
-    }
-  }
-}
-
-TEST_F(Rules, LoneStoneIsItsOwnGroupOfOne) {
-  for (符号 stone : kStones) {
-    for (const Cell& at : {Cell{1, 2}, Cell{6, 9}, Cell{11, 16}, Cell{3, 12}}) {
-      Clear();
-      Put(stone, {at});
-      form.効筋設定();
-      EXPECT_EQ(Label(at.first, at.second), Form1::ラベル(at.first, at.second)) << Utf8(stone);
-      EXPECT_EQ(form.効筋_数[at.first][at.second], 1) << Utf8(stone);
-    }
-  }
-  EXPECT_EQ(Form1::ラベル文字(Form1::ラベル(3, 12)), "0312");
-  EXPECT_EQ(Form1::ラベル文字(Form1::ラベル(11, 2)), "1102");
-}
-
-TEST_F(Rules, SpecialStonesNeverGroupEvenWithTheirOwnKind) {
-  SetPlayfield(form, Rows(R"(
-爆爆爆星星星発発発..
-爆爆爆星星星発発発..
-)"));
-  form.効筋設定();
-  for (int column = 1; column <= 9; ++column) {
-    for (int row = 15; row <= 16; ++row) {
-      EXPECT_EQ(Label(column, row), Form1::ラベル(column, row)) << column << "," << row;
-      EXPECT_EQ(form.効筋_数[column][row], 1) << column << "," << row;
-    }
-  }
-  form.調査_当駒();
-  EXPECT_TRUE(Marked().empty());
-  EXPECT_TRUE(FlaggedColumns().empty());
-}
-
-TEST_F(Rules, DifferentKindsNeverShareAGroup) {
-  // Each stone attacks its neighbours by its own rule, yet all differ.
-  SetPlayfield(form, Rows(R"(
-..飛角.......
-..王金銀......
-..香桂歩......
-)"));
-  form.効筋設定();
-  std::set<int> labels;
-  for (int column = 3; column <= 5; ++column) {
-    for (int row = 14; row <= 16; ++row) {
-      if (form.盤[column][row] == U' ') continue;
-      labels.insert(Label(column, row));
-      EXPECT_EQ(form.効筋_数[column][row], 1) << column << "," << row;
-    }
-  }
-  EXPECT_EQ(labels.size(), 8U);
-}
-
-TEST_F(Rules, PawnColumnIsLabelledByItsLowestPawn) {
-  Put(U'歩', {{4, 14}, {4, 15}, {4, 16}});
-  form.効筋設定();
-  for (int row = 14; row <= 16; ++row) {
-    EXPECT_EQ(Form1::ラベル文字(Label(4, row)), "0416") << row;
-  }
-  // Each pawn absorbed the group above it; the former roots keep the sizes
-  // their groups had then.
-  EXPECT_EQ(form.効筋_数[4][16], 3);
-  EXPECT_EQ(form.効筋_数[4][15], 2);
-  EXPECT_EQ(form.効筋_数[4][14], 1);
-}
-
-TEST_F(Rules, SilversMergeThroughTheStoneBetween) {
-  Put(U'銀', {{2, 10}, {2, 11}, {3, 11}});
-  form.効筋設定();
-  for (const auto& [column, row] : {Cell{2, 10}, Cell{2, 11}, Cell{3, 11}}) {
-    EXPECT_EQ(Form1::ラベル文字(Label(column, row)), "0211") << column << "," << row;
-  }
-  EXPECT_EQ(form.効筋_数[2][11], 3);
-  EXPECT_EQ(form.効筋_数[2][10], 2);
-  EXPECT_EQ(form.効筋_数[3][11], 0);
-}
-
-TEST_F(Rules, GoldsSideBySide) {
-  Put(U'金', {{5, 16}, {6, 16}});
-  form.効筋設定();
-  EXPECT_EQ(Form1::ラベル文字(Label(5, 16)), "0516");
-  EXPECT_EQ(Form1::ラベル文字(Label(6, 16)), "0516");
-  EXPECT_EQ(form.効筋_数[5][16], 2);
-  EXPECT_EQ(form.効筋_数[6][16], 0);
-}
-
-TEST_F(Rules, PiecesAtTheTopFindNoCandidates) {
-  Put({{U'香', {3, 2}}, {U'歩', {4, 2}}, {U'桂', {5, 3}}});
-  form.盤[3][1] = U'香';
-  form.盤[4][1] = U'歩';
-  form.効筋設定();
-  EXPECT_EQ(Label(3, 2), Form1::ラベル(3, 2));
-  EXPECT_EQ(Label(4, 2), Form1::ラベル(4, 2));
-  EXPECT_EQ(Label(5, 3), Form1::ラベル(5, 3));
-  EXPECT_EQ(form.効筋_数[3][2] + form.効筋_数[4][2] + form.効筋_数[5][3], 3);
-}
-
-TEST_F(Rules, TwoGroupsJoinWhenALaterStoneLinksThem) {
-  // The rooks of column 1 and those of column 6 form two groups of three;
-  // the rook at (11, 8), reached from column 1, then sees (11, 12).
-  Put(U'飛', {{1, 3}, {1, 8}, {6, 12}, {6, 14}, {11, 8}, {11, 12}});
-  form.効筋設定();
-  for (const auto& [column, row] :
-       {Cell{1, 3}, Cell{1, 8}, Cell{6, 12}, Cell{6, 14}, Cell{11, 8}, Cell{11, 12}}) {
-    EXPECT_EQ(Form1::ラベル文字(Label(column, row)), "0103") << column << "," << row;
-  }
-  EXPECT_EQ(form.効筋_数[1][3], 6);
-  EXPECT_EQ(form.効筋_数[6][12], 3);
-}
-
-TEST_F(Rules, KingsJoinOnlyThroughTheOneBetween) {
-  // Neither king of column 2 touches the other; the one in column 3 touches
-  // both and is the last of them in the scan.
-  Put(U'王', {{2, 10}, {2, 12}, {3, 11}});
-  form.効筋設定();
-  EXPECT_EQ(Label(2, 10), Form1::ラベル(2, 12));
-  EXPECT_EQ(Label(3, 11), Form1::ラベル(2, 12));
-  EXPECT_EQ(form.効筋_数[2][12], 3);
-  form.盤[3][11] = U' ';
-  form.効筋設定();
-  EXPECT_NE(Label(2, 10), Label(2, 12));
-}
-
-TEST_F(Rules, EdgeSilversLinkUpTheirColumn) {
-  // Each silver sees the one straight above it and nothing else here.
-  Put(U'銀', {{1, 8}, {1, 9}, {1, 10}, {11, 8}, {11, 9}, {11, 10}});
-  form.効筋設定();
-  EXPECT_EQ(Form1::ラベル文字(Label(1, 8)), "0110");
-  EXPECT_EQ(Form1::ラベル文字(Label(11, 8)), "1110");
-  EXPECT_EQ(form.効筋_数[1][10], 3);
-  EXPECT_EQ(form.効筋_数[11][10], 3);
-  form.調査_当駒();
-  EXPECT_EQ(FlaggedColumns(), (std::set<int>{1, 11}));
-  EXPECT_EQ(Marked().size(), 6U);
-}
-
-// Two stones are in one group exactly when a chain of attacks joins them;
-// this holds for every piece and every pair of positions on a two-stone
-// board, which also shows that no piece's search stops short.
+// Two stones group exactly when one attacks the other, for every kind and
+// every pair of places: no kind's search for partners stops short.
 TEST_F(Rules, TwoStonesGroupExactlyWhenOneAttacksTheOther) {
-  const Cell from[] = {{6, 9}, {1, 2}, {11, 16}, {1, 16}, {11, 2}, {10, 10}};
-  for (符号 kind : kPieces) {
-    for (const Cell& a : from) {
-      Clear();
-      Put(kind, {a});
-      const Cells attacked_by_a = Attacked(a.first, a.second);
-      for (int column = 1; column <= 11; ++column) {
-        for (int row = 2; row <= 16; ++row) {
-          const Cell b{column, row};
-          if (b == a) continue;
-          form.盤[column][row] = kind;
-          const bool b_attacks_a = Attacked(column, row).count(a) != 0;
-          form.効筋設定();
-          const bool together = Label(a.first, a.second) == Label(column, row);
-          EXPECT_EQ(together, attacked_by_a.count(b) != 0 || b_attacks_a)
-              << Utf8(kind) << " at " << a.first << "," << a.second << " and " << column << ","
-              << row;
-          form.盤[column][row] = U' ';
-        }
+  for (char32_t kind : kStones.substr(0, 8)) {
+    for (const Cell& a : {Cell{6, 9}, Cell{1, 2}, Cell{11, 16}, Cell{1, 16}, Cell{11, 2}}) {
+      for (int i = 0; i < 11 * 15; ++i) {
+        const Cell b{1 + i / 15, 2 + i % 15};
+        if (b == a) continue;
+        Reset("");
+        At(a) = At(b) = kind;
+        const bool linked = Attacked(a).count(b) + Attacked(b).count(a) > 0;
+        form.効筋設定();
+        EXPECT_EQ(Label(a) == Label(b), linked)
+            << Utf8(kind) << " at " << a.first << "," << a.second << " and " << b.first << ","
+            << b.second;
       }
     }
   }
 }
 
+struct GroupCase {
+  const char* stones;
+  const char* label;
+  std::vector<std::pair<Cell, int>> sizes;
+};
+
+// A root that gets absorbed keeps the size its group had then.
+const GroupCase kGroups[] = {
+    // Each pawn attacks the one above it and absorbs that one's group.
+    {"歩 4,14-4,16", "0416", {{{4, 16}, 3}, {{4, 15}, 2}, {{4, 14}, 1}}},
+    // (2, 10) takes in (3, 11) behind it; then (2, 11) absorbs them both.
+    {"銀 2,10 2,11 3,11", "0211", {{{2, 11}, 3}, {{2, 10}, 2}, {{3, 11}, 0}}},
+    {"金 5,16 6,16", "0516", {{{5, 16}, 2}, {{6, 16}, 0}}},
+    {"銀 11,8-11,10", "1110", {{{11, 10}, 3}}},
+    // Neither king of column 2 touches the other; the later one between does.
+    {"王 2,10 2,12 3,11", "0212", {{{2, 12}, 3}}},
+    // Two groups of three; (11, 8), reached from column 1, then sees (11, 12).
+    {"飛 1,3 1,8 6,12 6,14 11,8 11,12", "0103", {{{1, 3}, 6}, {{6, 12}, 3}}},
+};
+
+TEST_F(Rules, GroupsCarryTheirRootsLabelAndSize) {
+  for (const GroupCase& c : kGroups) {
+    Reset(c.stones);
+    form.効筋設定();
+    for (const auto& stone : Parse(c.stones)) EXPECT_EQ(Label(stone.second), c.label) << c.stones;
+    for (const auto& [cell, size] : c.sizes) {
+      EXPECT_EQ(form.効筋_数[cell.first][cell.second], size)
+          << c.stones << " at " << cell.first << "," << cell.second;
+    }
+  }
+}
+
+TEST_F(Rules, SpecialStonesAndDifferentKindsStayAlone) {
+  SetPlayfield(form, {"..飛角.......", "..王金銀......", "..香桂歩......", "爆爆爆星星星発発発..",
+                      "爆爆爆星星星発発発.."});
+  // Row 1 is never looked at: the lance and pawn of row 2 see nothing.
+  form.盤[3][1] = form.盤[3][2] = U'香';
+  form.盤[4][1] = form.盤[4][2] = U'歩';
+  // Whatever an earlier grouping left behind is forgotten.
+  for (auto& column : form.効筋_組) column.fill(1207);
+  for (auto& column : form.効筋_数) column.fill(9);
+  std::fill(form.列_当たり.begin() + 1, form.列_当たり.end(), kOn);
+  form.効筋設定();
+  for (int column = 1; column <= 11; ++column) {
+    for (int row = 2; row <= 16; ++row) {
+      const bool stone = form.盤[column][row] != U' ';
+      ASSERT_EQ(form.効筋_組[column][row], stone ? Form1::ラベル(column, row) : 0)
+          << column << "," << row;
+      ASSERT_EQ(form.効筋_数[column][row], stone ? 1 : 0) << column << "," << row;
+    }
+  }
+  form.調査_当駒();
+  ExpectMarks({}, "nothing groups");
+}
+
 // ------------------------------------------------------------------- marks
 
-TEST_F(Rules, GroupOfThreeIsMarkedWithItsColumns) {
-  Put(U'金', {{5, 16}, {6, 16}, {7, 16}});
-  Put(U'金', {{1, 16}});
-  form.効筋設定();
-  form.調査_当駒();
-  EXPECT_EQ(Marked(), (Cells{{5, 16}, {6, 16}, {7, 16}}));
-  EXPECT_EQ(FlaggedColumns(), (std::set<int>{5, 6, 7}));
+// Each rule in turn: L the lines of attack, H the hits, B the bomb rule and
+// S the star rule.
+struct MarkCase {
+  const char* rules;
+  const char* stones;
+  const char* marked;
+};
+
+const MarkCase kMarks[] = {
+    {"LH", "金 5,16-7,16 1,16", "5,16-7,16"},
+    {"LH", "金 5,16 6,16", ""},
+    {"LH", "金 1,16 2,16 5,16 6,16", ""},
+    {"LH", "金 1,16-6,16", "1,16-6,16"},
+    {"LH", "歩 4,14-4,16 飛 1,3 1,8 6,12 6,14 11,8 11,12",
+     "4,14-4,16 1,3 1,8 6,12 6,14 11,8 11,12"},
+    {"LH", "銀 1,8-1,10 11,8-11,10", "1,8-1,10 11,8-11,10"},
+    // Each bomb marks the other; diagonals stay.
+    {"B", "王 5,14 飛 6,14 角 7,14 星 5,15 爆 6,15 発 7,15 金 5,16 爆 6,16 銀 7,16",
+     "5,15 7,15 6,14 6,16 6,15 5,16 7,16"},
+    {"B", "歩 3,15 爆 4,16", ""},
+    {"B", "爆 1,12 11,13 11,15 1,16 歩 2,12 10,13 1,15 2,16 香 1,13 桂 10,15 金 11,16",
+     "2,12 1,13 10,13 10,15 11,16 1,15 2,16"},
+    // Above row 2 lies the entry row.
+    {"B", "歩 6,1 爆 6,2", "6,1"},
+    {"S", "歩 5,1 1,12 11,12 3,15 1,16 香 5,14 11,16 星 4,15 金 5,15 王 5,16",
+     "1,12 11,12 3,15 1,16 5,15"},
+    // A kind in the entry row next to a star goes from the well only.
+    {"S", "香 6,1 2,10 9,16 星 6,2", "2,10 9,16"},
+    // The hits keep the marks of a bomb and a star.
+    {"LBSH", "香 1,14 11,14 6,1 10,16 歩 1,16 爆 2,16 金 5,16-7,16 星 9,16",
+     "1,16 1,14 11,14 10,16 5,16-7,16"},
+};
+
+TEST_F(Rules, MarksOfGroupsOfThreeBombsAndStars) {
+  const std::map<char, void (Form1::*)()> rule = {{'L', &Form1::効筋設定},
+                                                  {'H', &Form1::調査_当駒},
+                                                  {'B', &Form1::隣接石消去設定_爆弾},
+                                                  {'S', &Form1::隣接石消去設定_星}};
+  for (const MarkCase& c : kMarks) {
+    Reset(c.stones);
+    for (char r : std::string(c.rules)) (form.*rule.at(r))();
+    ExpectMarks(CellsOf(c.marked), c.stones);
+  }
 }
 
-TEST_F(Rules, PairsAreNotMarked) {
-  Put(U'金', {{5, 16}, {6, 16}});
-  form.効筋設定();
-  form.調査_当駒();
-  EXPECT_TRUE(Marked().empty());
-  EXPECT_TRUE(FlaggedColumns().empty());
+// ------------------------------------------------------------------ blink
 
-  // Two pairs of the same kind that do not reach each other.
-  Put(U'金', {{1, 16}, {2, 16}});
-  form.効筋設定();
-  form.調査_当駒();
-  EXPECT_TRUE(Marked().empty());
-  EXPECT_TRUE(FlaggedColumns().empty());
-
-  // Two more golds join them into one group of six.
-  Put(U'金', {{3, 16}, {4, 16}});
-  form.効筋設定();
-  form.調査_当駒();
-  EXPECT_EQ(Marked().size(), 6U);
+TEST_F(Chain, AnyColumnFlagMeansThereIsSomethingToErase) {
+  EXPECT_EQ(form.存在チェック_当たり石(), kOff);
+  for (int column : {1, 11}) {
+    form.列_当たり[column] = kOn;
+    EXPECT_EQ(form.存在チェック_当たり石(), kOn) << column;
+    form.列_当たり[column] = kOff;
+  }
+  // Flags never set read as on.
+  EXPECT_EQ(Form1(window, sound).存在チェック_当たり石(), kOn);
 }
 
-TEST_F(Rules, GroupMarkedFromItsRootWhereverThatIs) {
-  Put(U'歩', {{4, 14}, {4, 15}, {4, 16}});
-  Put(U'飛', {{1, 3}, {1, 8}, {6, 12}, {6, 14}, {11, 8}, {11, 12}});
-  form.効筋設定();
-  form.調査_当駒();
-  EXPECT_EQ(
-      Marked(),
-      (Cells{{4, 14}, {4, 15}, {4, 16}, {1, 3}, {1, 8}, {6, 12}, {6, 14}, {11, 8}, {11, 12}}));
-  EXPECT_EQ(FlaggedColumns(), (std::set<int>{1, 4, 6, 11}));
+TEST_F(Chain, MarkedStonesBlinkSparkleAndShowEmptyATenthApart) {
+  Reset("王 7,11 歩 3,16 発 4,16 爆 5,16 金 6,16");
+  Mark("3,16 4,16 5,16 7,11");
+  const Grid board = form.盤;
+  ShowWell();
+  const double start = window.Monotonic();
+  form.当たり石点滅(3);
+
+  // A frame draws the marked cells in scan order, shows them, then waits;
+  // Count stands for each stone's own picture.
+  const std::pair<Cell, Picture> marked[] = {{{3, 16}, Picture::HU},
+                                             {{4, 16}, Picture::BAKUHATU},
+                                             {{5, 16}, Picture::BAKUDAN},
+                                             {{7, 11}, Picture::OH}};
+  std::vector<std::string> want;
+  for (Picture shown :
+       {Picture::Count, Picture::HAIKEI, Picture::Count, Picture::HAIKEI, Picture::Count,
+        Picture::HAIKEI, Picture::PA2, Picture::PA, Picture::PA2, Picture::HAIKEI}) {
+    for (const auto& [cell, own] : marked) {
+      want.push_back(PictureLine(shown == Picture::Count ? own : shown, cell.first, cell.second));
+    }
+    want.insert(want.end(), {"refresh", "wait"});
+  }
+  EXPECT_EQ(window.drawing, want);
+  ASSERT_EQ(window.refresh_times.size(), 10U);
+  for (std::size_t i = 0; i < 10; ++i) {
+    EXPECT_NEAR(window.refresh_times[i], start + 0.1 * static_cast<double>(i), 1e-9) << i;
+  }
+  EXPECT_NEAR(window.Monotonic(), start + 1.0, 1e-9);
+  EXPECT_EQ(form.盤, board);
+  EXPECT_EQ(Marked(), CellsOf("3,16 4,16 5,16 7,11"));
+
+  // Nothing marked still takes its time; no blinks leave only the sparkle.
+  Reset("");
+  form.当たり石点滅(3);
+  EXPECT_EQ(Timeline(window.drawing), Repeat("RW", 10));
+  window.drawing.clear();
+  Mark("2,9");
+  form.当たり石点滅(0);
+  EXPECT_EQ(Timeline(window.drawing), Repeat("CRW", 4));
 }
 
-TEST_F(Rules, MarksOfBombsAndStarsStay) {
-  SetPlayfield(form, Rows(R"(
-香.........香
-...........
-歩爆..金金金.星香.
-)"));
-  form.盤[6][1] = U'香';
+// ------------------------------------------------------------------ chain
+
+struct ChainCase {
+  const char* what;
+  符号 landed;  // a bomb trio has already turned into explosion stones
+  const char* stones;
+  const char* by_hand;  // marks a landing's rules would have set
+  const char* after;
+  const char* due;  // awards before, as Awards() reads them
+  const char* awarded;
+  long score;
+  int passes;
+};
+
+const ChainCase kChains[] = {
+    {"nothing marked", U'歩', "金 1,16 2,16", "", "金 1,16 2,16", "", "", 0, 0},
+    {"three", U'歩', "金 3,16-5,16", "", "", "", "B", 30, 1},
+    {"five", U'歩', "金 3,16-7,16", "", "", "", "S", 50, 1},
+    {"two", U'歩', "金 3,15 4,15 飛 3,16 歩 4,16", "3,16 4,16", "金 3,16 4,16", "", "", 20, 1},
+    // The award is the second pass's, not that of the five together.
+    {"two then three", U'歩', "王 2,14 1,16 3,16 歩 2,15 香 2,16", "2,15 2,16", "", "", "B", 50, 2},
+    {"three then three", U'歩', "王 2,13 1,16 3,16 金 2,14-2,16", "", "", "", "B", 60, 2},
+    {"a bomb due stays due", U'歩', "金 3,16-6,16", "", "", "B", "BS", 40, 1},
+    {"a star due stays due", U'歩', "金 3,16-5,16", "", "", "S", "BS", 30, 1},
+    {"three after a bomb trio", U'爆', "金 3,16-5,16", "", "", "", "", 30, 1},
+    {"four after a star trio", U'星', "金 3,16-6,16", "", "", "", "", 40, 1},
+    // The knights' columns are not dropped.
+    {"lone bomb trio", U'爆', "爆 5,16-7,16 桂 4,14 8,14", "", "桂 4,14 8,14", "", "", 30, 1},
+    {"lone star trio", U'星', "星 1,13 5,16-7,16 歩 1,15 1,16", "", "歩 1,15 1,16", "", "", 40, 1},
+    // The entry cell above it is marked but cannot be erased.
+    {"bomb under the entry", U'爆', "爆 6,2", "", "発 6,16", "", "", 0, 1},
+};
+
+TEST_F(Chain, EachPassErasesScoresAndEarnsByItsOwnCount) {
+  const std::string preview = "歩 5,1 香 6,1 桂 7,1 ";
+  for (const ChainCase& c : kChains) {
+    Reset(preview + c.stones);
+    form.爆_予約 = std::strchr(c.due, 'B') ? kOn : kOff;
+    form.星_予約 = std::strchr(c.due, 'S') ? kOn : kOff;
+    form.得点 = 0;
+    form.落下石_駒[1] = c.landed;
+    form.効筋設定();
+    form.調査_当駒();
+    if (c.landed == U'爆') {
+      form.隣接石消去設定_爆弾();
+      for (auto& column : form.盤) std::replace(column.begin(), column.end(), U'爆', U'発');
+    }
+    if (c.landed == U'星') form.隣接石消去設定_星();
+    Mark(c.by_hand);
+    form.連続消去当たり石();
+
+    EXPECT_EQ(form.盤, Board(preview + c.after)) << c.what;
+    EXPECT_EQ(Awards(), c.awarded) << c.what;
+    EXPECT_EQ(form.得点, c.score) << c.what;
+    EXPECT_EQ(sound.played.size(), static_cast<std::size_t>(c.passes)) << c.what;
+    EXPECT_EQ(window.waits.size(), 10U * static_cast<std::size_t>(c.passes)) << c.what;
+    EXPECT_TRUE(c.passes > 0 || window.drawing.empty()) << c.what;
+    // Only a mark in the entry row outlives the chain.
+    for (const Cell& cell : Marked()) EXPECT_EQ(cell.second, 1) << c.what;
+    EXPECT_TRUE(Flagged().empty()) << c.what;
+  }
+}
+
+// Golds in column 2 go first; the king above them falls between two others
+// and a fourth, and those four go next; the lance on top ends at the bottom.
+TEST_F(Chain, LandingChainErasesDropsRegroupsAndErasesAgain) {
+  Reset("香 2,12 王 2,13 1,16 3,16 4,16 金 2,14-2,16 角 8,14 飛 11,16 歩 5,1 香 6,1 桂 7,1");
+  ShowWell();
+  const double start = window.Monotonic();
   form.効筋設定();
-  form.隣接石消去設定_爆弾();
-  form.隣接石消去設定_星();
-  const Cells before = Marked();
-  ASSERT_EQ(before, (Cells{{1, 16}, {1, 14}, {11, 14}, {10, 16}}));
   form.調査_当駒();
-  EXPECT_EQ(Marked(), (Cells{{1, 16}, {1, 14}, {11, 14}, {10, 16}, {5, 16}, {6, 16}, {7, 16}}));
-  EXPECT_EQ(FlaggedColumns(), (std::set<int>{1, 5, 6, 7, 10, 11}));
+  form.連続消去当たり石();
+
+  // Each pass: blink, sound, score, then d + 2 drop steps for a fall of d.
+  std::string shape = Timeline(window.drawing);
+  shape.erase(std::remove(shape.begin(), shape.end(), 'C'), shape.end());
+  EXPECT_EQ(shape, Repeat("RW", 10) + "PSSSS" + Repeat("R", 5) + Repeat("RW", 10) + "PSSSS" +
+                       Repeat("R", 3));
+  EXPECT_NEAR(window.Monotonic(), start + 2.0, 1e-9);
+  EXPECT_EQ(form.得点, 70);
+  EXPECT_EQ(Awards(), "BS");
+  EXPECT_EQ(form.盤, Board("角 8,14 香 2,16 飛 11,16 歩 5,1 香 6,1 桂 7,1"));
+  ExpectMarks({}, "after the chain");
+}
+
+// ------------------------------------------------------------------- drop
+
+struct DropCase {
+  const char* stones;
+  int flagged;
+  const char* after;
+  int passes;
+};
+
+const DropCase kDrops[] = {
+    {"", 0, "", 1},
+    // The erased stones were the top ones.
+    {"金 5,15 5,16", 5, "金 5,15 5,16", 2},
+    // Falls of three and one; an unflagged column keeps its gap.
+    {"金 5,10 銀 5,12 飛 3,9", 5, "金 5,15 銀 5,16 飛 3,9", 7},
+    // A fall of thirteen from row 2; the entry cell stays.
+    {"香 6,1 歩 6,2 金 6,16", 6, "香 6,1 歩 6,15 金 6,16", 15},
+};
+
+TEST_F(Chain, DropTakesTwoPassesMoreThanTheLongestFall) {
+  // Every pass redraws all eleven columns, then shows.
+  const std::string pass = std::string(11 * 15, 'C') + "R";
+  for (const DropCase& c : kDrops) {
+    Reset(c.stones);
+    if (c.flagged > 0) form.列_段落ち[c.flagged] = kOn;
+    form.段落ち();
+    EXPECT_EQ(form.盤, Board(c.after)) << c.stones;
+    EXPECT_EQ(Timeline(window.drawing), Repeat(pass, c.passes)) << c.stones;
+    EXPECT_TRUE(window.waits.empty()) << c.stones;
+    for (int column = 1; column <= 11; ++column) EXPECT_EQ(form.列_段落ち[column], kOff) << column;
+  }
+}
+
+// ------------------------------------------------------------- game over
+
+TEST_F(Chain, GameOverSlidesTheWellOutRowByRow) {
+  Reset("金 1,16-10,16 飛 11,16 香 11,15 歩 5,1 香 6,1 桂 7,1");
+  Mark("3,16");
+  const auto marks = form.盤_当たり;
+  ShowWell();
+  window.keep_frames = true;
+  const double start = window.Monotonic();
+  form.終了_段落ち();
+
+  // Step k draws rows 16 up to k; the first mends the top frame it painted.
+  std::string want;
+  for (int k = 1; k <= 16; ++k) want += std::string(11 * (17 - k) + (k == 1 ? 10 : 0), 'C') + "WR";
+  EXPECT_EQ(Timeline(window.drawing), want);
+  std::vector<std::string> mend;
+  for (int c : {1, 8, 2, 9, 3, 10, 4, 11}) mend.push_back(PictureLine(Picture::WAKU_UE, c, 1));
+  mend.push_back(PictureLine(Picture::WAKU_HIDARI, 4, 0.25));
+  mend.push_back(PictureLine(Picture::WAKU_MIGI, 8, 0.25));
+  EXPECT_EQ(std::vector<std::string>(window.drawing.begin() + 176, window.drawing.begin() + 186),
+            mend);
+  ASSERT_EQ(window.frames.size(), 16U);
+  for (int k = 1; k <= 16; ++k) {
+    const auto i = static_cast<std::size_t>(k - 1);
+    EXPECT_NEAR(window.refresh_times[i], start + 0.2 * k, 1e-9) << k;
+    // The preview's lance rides down a row a step, with emptiness above it.
+    EXPECT_TRUE(k == 16 || Shows(window.frames[i], 6, k + 1, Picture::KYOU)) << k;
+    EXPECT_TRUE(Shows(window.frames[i], 6, k, Picture::HAIKEI)) << k;
+  }
+
+  // The well is left unset, the marks as they were, and the surface like an
+  // empty well drawn afresh.
+  for (int column = 1; column <= 11; ++column) {
+    for (int row = 1; row <= 16; ++row) EXPECT_EQ(form.盤[column][row], 0U) << column << "," << row;
+  }
+  EXPECT_EQ(form.盤_当たり, marks);
+  FakeWindow fresh;
+  RecordingSound quiet;
+  Form1(fresh, quiet).描画_全画面();
+  EXPECT_TRUE(Difference(window.image(), fresh.image()).isEmpty());
+}
+
+// --------------------------------------------------------------- property
+
+// The attacked cells by a rule of its own: each kind's steps, repeated over
+// empty cells by the long pieces.
+std::vector<Cell> AttackedFrom(const Grid& board, int column, int row) {
+  static const std::map<符号, std::vector<Cell>> kSteps = {
+      {U'歩', {{0, -1}}},
+      {U'香', {{0, -1}}},
+      {U'桂', {{-1, -2}, {1, -2}}},
+      {U'銀', {{-1, -1}, {0, -1}, {1, -1}, {-1, 1}, {1, 1}}},
+      {U'金', {{-1, -1}, {0, -1}, {1, -1}, {-1, 0}, {1, 0}, {0, 1}}},
+      {U'角', {{-1, -1}, {1, -1}, {-1, 1}, {1, 1}}},
+      {U'飛', {{0, -1}, {0, 1}, {-1, 0}, {1, 0}}},
+      {U'王', {{-1, -1}, {0, -1}, {1, -1}, {-1, 0}, {1, 0}, {-1, 1}, {0, 1}, {1, 1}}},
+  };
+  const 符号 kind = board[column][row];
+  const auto steps = kSteps.find(kind);
+  if (steps == kSteps.end()) return {};
+  const bool long_range = kind == U'香' || kind == U'角' || kind == U'飛';
+  std::vector<Cell> cells;
+  for (const auto& [dc, dr] : steps->second) {
+    for (int c = column + dc, r = row + dr; c >= 1 && c <= 11 && r >= 2 && r <= 16;
+         c += dc, r += dr) {
+      cells.push_back({c, r});
+      if (!long_range || board[c][r] != U' ') break;
+    }
+  }
+  return cells;
+}
+
+// Same-kind stones joined by attacks either way, by union-find: each
+// stone's component, named by its lowest cell index, and their sizes.
+struct Components {
+  std::map<Cell, int> of;
+  std::map<int, int> size;
+  Cells in_threes;  // the stones of components of three or more
+};
+
+Components Group(const Grid& board) {
+  std::vector<int> parent(12 * 17);
+  std::iota(parent.begin(), parent.end(), 0);
+  const auto find = [&parent](int i) {
+    while (parent[static_cast<std::size_t>(i)] != i) i = parent[static_cast<std::size_t>(i)];
+    return i;
+  };
+  for (int column = 1; column <= 11; ++column) {
+    for (int row = 2; row <= 16; ++row) {
+      for (const auto& [c, r] : AttackedFrom(board, column, row)) {
+        if (board[c][r] != board[column][row]) continue;
+        const int a = find(column * 17 + row), b = find(c * 17 + r);
+        parent[static_cast<std::size_t>(std::max(a, b))] = std::min(a, b);
+      }
+    }
+  }
+  Components components;
+  for (int column = 1; column <= 11; ++column) {
+    for (int row = 2; row <= 16; ++row) {
+      if (board[column][row] == U' ') continue;
+      const int component = find(column * 17 + row);
+      components.of[{column, row}] = component;
+      ++components.size[component];
+    }
+  }
+  for (const auto& [cell, component] : components.of) {
+    if (components.size[component] >= 3) components.in_threes.insert(cell);
+  }
+  return components;
+}
+
+// The chain as the rules tell it: erase every group of three or more, let
+// every column that lost a stone settle completely, and again. Returns the
+// count of each pass.
+std::vector<int> ModelChain(Grid& board) {
+  std::vector<int> passes;
+  for (Cells erase; !(erase = Group(board).in_threes).empty();) {
+    passes.push_back(static_cast<int>(erase.size()));
+    for (const auto& [column, row] : erase) board[column][row] = U' ';
+    for (const Cell& cell : erase) {
+      auto& cells = board[cell.first];
+      std::stable_partition(cells.begin() + 2, cells.end(), [](符号 code) { return code == U' '; });
+    }
+  }
+  return passes;
+}
+
+Grid RandomBoard(std::mt19937& random) {
+  const auto pick = [&](std::size_t n) { return static_cast<std::size_t>(random() % n); };
+  std::u32string kinds = U"歩香桂銀金角飛王";
+  std::shuffle(kinds.begin(), kinds.end(), random);
+  kinds.resize(2 + pick(7));
+  Grid board{};
+  for (int column = 1; column <= 11; ++column) {
+    for (int row = 1; row <= 16; ++row) board[column][row] = U' ';
+    const int height = static_cast<int>(pick(16));
+    const bool holes = pick(4) == 0;
+    for (int row = 17 - height; row <= 16; ++row) {
+      if (holes && pick(3) == 0) continue;
+      board[column][row] = pick(12) == 0 ? U"爆星発"[pick(3)] : kinds[pick(kinds.size())];
+    }
+  }
+  for (int column = 5; column <= 7; ++column) board[column][1] = U"歩香桂銀金角飛王"[pick(8)];
+  return board;
+}
+
+TEST_F(Chain, RandomBoardsSettleAsTheModelSays) {
+  window.quiet = true;
+  window.record_drawing = false;
+  form.落下石_駒[1] = U'王';
+  int chains = 0;
+  for (unsigned seed = 1; seed <= 200; ++seed) {
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    std::mt19937 random(seed);
+    const Grid start = RandomBoard(random);
+    Reset("");
+    form.盤 = start;
+    form.得点 = 0;
+    form.爆_予約 = form.星_予約 = kOff;
+
+    // Every component carries one label, naming a root inside it whose
+    // size entry counts the whole component.
+    form.効筋設定();
+    Components components = Group(start);
+    for (const auto& [cell, component] : components.of) {
+      const 組ラベル label = form.効筋_組[cell.first][cell.second];
+      const Cell root{Form1::ラベル_列(label), Form1::ラベル_行(label)};
+      ASSERT_TRUE(components.of.count(root) && components.of.at(root) == component)
+          << cell.first << "," << cell.second;
+      ASSERT_EQ(form.効筋_数[root.first][root.second], components.size[component]);
+      ASSERT_LE(form.効筋_数[cell.first][cell.second], components.size[component]);
+    }
+    form.調査_当駒();
+    ExpectMarks(components.in_threes, "hits");
+
+    form.連続消去当たり石();
+    Grid end = start;
+    const std::vector<int> passes = ModelChain(end);
+    ASSERT_EQ(form.盤, end);
+    ASSERT_EQ(form.存在チェック_当たり石(), kOff);
+    ASSERT_EQ(sound.played.size(), passes.size());
+    ASSERT_EQ(form.得点, 10L * std::accumulate(passes.begin(), passes.end(), 0));
+    const bool three = std::count(passes.begin(), passes.end(), 3) > 0;
+    const bool four = std::any_of(passes.begin(), passes.end(), [](int n) { return n >= 4; });
+    ASSERT_EQ(Awards(), std::string(three ? "B" : "") + (four ? "S" : ""));
+    ASSERT_FALSE(HasFailure());
+    chains += passes.size() >= 2;
+  }
+  // The boards are varied enough to make real chains.
+  EXPECT_GE(chains, 100);
 }
 
 }  // namespace
