@@ -1,14 +1,14 @@
 // Whole games through the game object: trios chosen from the clock, the
-// level climbing with the count, the tick that counts, falls and lands,
-// the end of a game, the hi-score, and what keys, clicks and menus do in
-// each state.
+// level climbing with the count, the falling trio against walls, floor and
+// stones, the tick that counts, falls and lands, the end of a game, the
+// hi-score, and what keys, clicks and menus do in each state.
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <map>
 #include <numeric>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <vector>
 
 #include "board_text.h"
@@ -19,517 +19,404 @@
 namespace zonbeli {
 namespace {
 
+using Lines = std::vector<std::string>;
+
 constexpr int kOn = Form1::定数_オン;
 constexpr int kOff = Form1::定数_オフ;
-constexpr int kEscape = 27;
-constexpr int kLeft = 37;
-constexpr int kUp = 38;
-constexpr int kRight = 39;
-constexpr int kDown = 40;
+constexpr int kEscape = 27, kLeft = 37, kUp = 38, kRight = 39, kDown = 40;
 
-const char* const kSoundFiles[] = {"回転.wav",   "禁止.wav",   "移動.wav",   "その他.wav",
-                                   "爆出現.wav", "星出現.wav", "石消去.wav", "石着地.wav",
-                                   "面終了.wav", "BGM.wav"};
+// In the order start-up loads them, so buffer n holds sound n - 1.
+const char* const kSounds[] = {"回転",   "禁止",   "移動",   "その他", "爆出現",
+                               "星出現", "石消去", "石着地", "面終了", "BGM"};
 
-// The clock digit that gives each piece; pawns also come from 0 and 9.
-int DigitOf(char32_t piece) {
-  switch (piece) {
-    case U'香':
-      return 2;
-    case U'桂':
-      return 3;
-    case U'銀':
-      return 4;
-    case U'金':
-      return 5;
-    case U'角':
-      return 6;
-    case U'飛':
-      return 7;
-    case U'王':
-      return 8;
-    default:
-      return 1;
-  }
-}
+// The piece each clock digit gives.
+constexpr std::u32string_view kByDigit = U"歩歩香桂銀金角飛王歩";
 
 // A time of day whose hundredths, tenths and units pick the left, middle
-// and right stone of `trio`. The 2 ms margin keeps the reading clear of a
-// rounding edge.
+// and right stone of `trio`; the 2 ms keep it clear of a rounding edge.
 double TimeFor(std::u32string_view trio) {
-  return 40000 + DigitOf(trio[2]) + DigitOf(trio[1]) / 10.0 + DigitOf(trio[0]) / 100.0 + 0.002;
+  const auto digit = [&](std::size_t i) { return static_cast<double>(kByDigit.find(trio[i])); };
+  return 40000 + digit(2) + digit(1) / 10 + digit(0) / 100 + 0.002;
 }
 
-// Notes, at every sound started, how much had been drawn and how many boxes
-// shown, so a test can tell whether the sound came first.
-class OrderedSound : public RecordingSound {
+// The window and the sound library in one, so that message boxes and
+// started sounds join the drawing log and one list shows what came first.
+class Desk : public FakeWindow, public RecordingSound {
  public:
-  explicit OrderedSound(const FakeWindow& window) : window_(window) {}
+  void MessageBox(const std::string& text, const std::string& title, MessageIcon icon) override {
+    drawing.push_back("box " + text.substr(0, text.find('\n')));
+    FakeWindow::MessageBox(text, title, icon);
+  }
   void dsPlay(std::int32_t buffer) override {
-    drawn_before.push_back(window_.drawing.size());
-    boxes_before.push_back(window_.messages.size());
+    drawing.push_back(std::string("sound ") +
+                      (buffer >= 1 && buffer <= 10 ? kSounds[buffer - 1] : "?"));
     RecordingSound::dsPlay(buffer);
   }
-  std::vector<std::size_t> drawn_before;
-  std::vector<std::size_t> boxes_before;
-
- private:
-  const FakeWindow& window_;
 };
 
-std::string Cell(int column, int row) {
-  return std::to_string(100 + 525 * column) + " " + std::to_string(-200 + 525 * row);
-}
-
-std::string PictureLine(Picture picture, int column, int row) {
-  return std::string("picture ") + PictureName(picture) + " " + Cell(column, row);
-}
-
-bool Contains(const std::vector<std::string>& lines, const std::string& line) {
-  return std::find(lines.begin(), lines.end(), line) != lines.end();
-}
-
-std::size_t CountContaining(const std::vector<std::string>& lines, std::string_view part) {
-  return static_cast<std::size_t>(
-      std::count_if(lines.begin(), lines.end(),
-                    [&](const std::string& line) { return line.find(part) != std::string::npos; }));
+std::string Cell(Picture picture, int column, int row) {
+  return std::string("picture ") + PictureName(picture) + " " + std::to_string(100 + 525 * column) +
+         " " + std::to_string(-200 + 525 * row);
 }
 
 class Play : public testing::Test {
  protected:
-  FakeWindow window;
-  OrderedSound sound{window};
-  Form1 form{window, sound};
-  std::vector<std::string> prompt;  // the start prompt as start-up drew it
+  Desk desk;
+  Form1 form{desk, desk};
+  Lines prompt;  // the start prompt as start-up drew it
 
   void SetUp() override {
-    std::size_t length = 10;
-    for (const char* name : kSoundFiles)
-      window.files[name] = std::vector<std::uint8_t>(length++, 1);
+    for (const char* name : kSounds) desk.files[std::string(name) + ".wav"].assign(44, 1);
     form.Form_Load();
-    ASSERT_EQ(form.音_回転, 1);
     ASSERT_EQ(form.音_BGM, 10);
-    ASSERT_GE(window.drawing.size(), 2U);
-    prompt.assign(window.drawing.end() - 2, window.drawing.end());
+    prompt.assign(desk.drawing.end() - 2, desk.drawing.end());
     ASSERT_NE(prompt[1].find("ゲームを開始してください"), std::string::npos);
     Forget();
   }
 
   void Forget() {
-    window.drawing.clear();
-    window.waits.clear();
-    sound.calls.clear();
-    sound.played.clear();
-    sound.drawn_before.clear();
-    sound.boxes_before.clear();
+    desk.drawing.clear();
+    desk.waits.clear();
+    desk.calls.clear();
   }
-
-  std::vector<std::string> Played() const {
-    std::vector<std::string> names;
-    for (std::int32_t handle : sound.played) names.push_back(SoundSlotName(form, handle));
-    return names;
+  // The logged lines holding `part`, with anything before it cut off.
+  Lines Logged(std::string_view part) const {
+    Lines found;
+    for (const std::string& line : desk.drawing) {
+      if (const auto at = line.find(part); at != std::string::npos)
+        found.push_back(line.substr(at));
+    }
+    return found;
   }
-
-  double WaitedFor() const {
-    return std::accumulate(window.waits.begin(), window.waits.end(), 0.0);
+  bool Drew(const std::string& line) const {
+    return std::find(desk.drawing.begin(), desk.drawing.end(), line) != desk.drawing.end();
+  }
+  // The digits drawn on a score row, in the order drawn.
+  std::string Score(int row) const {
+    std::string digits;
+    for (const std::string& line : Logged("picture SUUJI")) {
+      if (line.ends_with(" " + std::to_string(525 * row))) digits += line[13];
+    }
+    return digits;
+  }
+  double WaitedFor() const { return std::accumulate(desk.waits.begin(), desk.waits.end(), 0.0); }
+  // What input must not change when it is ignored.
+  auto State() const {
+    return std::tuple(BoardRows(form), form.落下石_列, form.落下石_行, form.落下石_向き,
+                      form.落下_カウンタ, form.出現_回数, form.待機フラグ);
+  }
+  std::u32string Falling() const {
+    return {form.落下石_駒[1], form.落下石_駒[2], form.落下石_駒[3]};
   }
 
   void Tick(int n = 1) {
     for (int i = 0; i < n; ++i) form.Timer1_Timer();
   }
-
   void Start(std::u32string_view trio = U"桂角桂") {
-    window.SetTimeOfDay(TimeFor(trio));
+    desk.SetTimeOfDay(TimeFor(trio));
     form.KAISI_Click();
   }
-
-  // One fall step on this tick. The step pauses 10 ms before the trio lands
-  // and the clock picks the next trio, so the clock is set that much early.
-  void FallStep(std::u32string_view next = U"桂角桂") {
-    window.SetTimeOfDay(TimeFor(next) - 0.01);
+  // A new game whatever state the test left behind.
+  void Restart() {
+    form.待機フラグ = kOn;
+    Start();
+  }
+  // A fall step on this tick, the next trio being 桂角桂. The step waits
+  // 10 ms before the clock picks it, so the clock is set that much early.
+  void FallStep() {
+    desk.SetTimeOfDay(TimeFor(U"桂角桂") - 0.01);
     form.落下_カウンタ = form.落下_間隔;
     form.Timer1_Timer();
   }
-
-  // Fall steps until the trio has landed and the next one started, or the
-  // game has ended.
-  void Land(std::u32string_view next = U"桂角桂") {
+  // Fall steps until the next trio has started or the game has ended.
+  void Land() {
     const int count = form.出現_回数;
-    for (int i = 0; i < 20 && form.出現_回数 == count && form.終了フラグ != kOn; ++i) {
-      FallStep(next);
-    }
+    for (int i = 0; i < 20 && form.出現_回数 == count && form.終了フラグ != kOn; ++i) FallStep();
     ASSERT_TRUE(form.出現_回数 != count || form.終了フラグ == kOn) << "the trio never landed";
   }
-
   void SetPreview(std::u32string_view trio) {
-    form.次石 = std::u32string(trio);
+    form.次石 = trio;
     for (int i = 0; i < 3; ++i) form.盤[5 + i][1] = trio[static_cast<std::size_t>(i)];
   }
-
-  // Columns 5 to 7 full from row 3 down: pawns under lances under pawns,
-  // which never link, so a trio entering row 2 lands at once.
-  void FillEntryColumns() {
-    for (int column = 5; column <= 7; ++column) {
-      for (int row = 3; row <= 16; ++row) form.盤[column][row] = row % 2 == 0 ? U'歩' : U'香';
+  // Columns full from `top` down, of pawns and lances that never link.
+  void FillColumns(int first, int last, int top) {
+    for (int column = first; column <= last; ++column) {
+      for (int row = top; row <= 16; ++row) form.盤[column][row] = row % 2 == 0 ? U'歩' : U'香';
     }
   }
-
-  // The banner painted last, by name.
-  std::string LastBanner() const {
-    for (auto line = window.drawing.rbegin(); line != window.drawing.rend(); ++line) {
-      if (line->size() > 10 && line->compare(line->size() - 10, 10, " 7700 4500") == 0) {
-        return line->substr(8, line->size() - 18);
-      }
-    }
-    return "";
-  }
-
-  std::u32string Falling() const {
-    return {form.落下石_駒[1], form.落下石_駒[2], form.落下石_駒[3]};
-  }
-
-  // The digits last drawn on a score row, read left to right.
-  std::string ScoreShown(int row) const {
-    const std::string y = " " + std::to_string(525 * row);
-    std::map<double, char> digits;
-    for (const std::string& line : window.drawing) {
-      if (line.rfind("picture SUUJI", 0) != 0) continue;
-      if (line.size() < y.size() || line.compare(line.size() - y.size(), y.size(), y) != 0) {
-        continue;
-      }
-      const std::size_t x_at = line.find(' ', 8) + 1;
-      digits[std::stod(line.substr(x_at))] = line[13];
-    }
-    std::string shown;
-    for (const auto& [x, digit] : digits) shown += digit;
-    return shown;
-  }
-
-  std::vector<std::string> GameOverLines() const {
-    std::vector<std::string> lines;
-    for (const std::string& line : window.drawing) {
-      if (line.find("GAME OVER") != std::string::npos) lines.push_back(line);
-    }
-    return lines;
-  }
-
-  // From the start of a new game to the end of its first landing, with the
-  // score standing at `score_before` when the trio lands.
+  // A new game whose first landing ends it, the score standing at
+  // `score_before` when the trio lands.
   void PlayToGameOver(long score_before) {
     Start();
-    FillEntryColumns();
+    FillColumns(5, 7, 3);
     form.得点 = score_before;
-    Tick(60);
-    ASSERT_EQ(form.終了フラグ, kOff) << "a fall step before the 61st tick of the game";
-    Tick();
+    Tick(61);
     ASSERT_EQ(form.終了フラグ, kOn);
   }
 };
 
 // ------------------------------------------------------------------ spawn
 
-TEST_F(Play, EachClockDigitPicksItsPieceAndThreeDigitsGivePawns) {
+TEST_F(Play, TheClockPicksEachStoneFromOneDigit) {
   form.爆_予約 = kOff;
   form.星_予約 = kOff;
-  const std::u32string pieces = U"歩歩香桂銀金角飛王歩";
-  for (int digit = 0; digit <= 9; ++digit) {
-    window.SetTimeOfDay(30000 + digit * 1.11 + 0.002);
-    const char32_t piece = pieces[static_cast<std::size_t>(digit)];
-    EXPECT_EQ(form.取得_駒名(), std::u32string(3, piece)) << "digit " << digit;
+  for (std::size_t digit = 0; digit <= 9; ++digit) {
+    desk.SetTimeOfDay(30000 + static_cast<double>(digit) * 1.11 + 0.002);
+    EXPECT_EQ(form.取得_駒名(), std::u32string(3, kByDigit[digit])) << "digit " << digit;
+  }
+  // Hundredths pick the left stone, tenths the middle, units the right;
+  // tens and higher places pick nothing.
+  const std::pair<double, const char*> readings[] = {
+      {45296.73, "桂飛角"}, {81.05, "金歩歩"}, {5.23, "桂香金"}, {86399.48, "王銀歩"}};
+  for (const auto& [seconds, trio] : readings) {
+    desk.SetTimeOfDay(seconds);
+    EXPECT_EQ(Utf8(form.取得_駒名()), trio) << seconds;
   }
 }
 
-TEST_F(Play, HundredthsPickTheLeftStoneTenthsTheMiddleUnitsTheRight) {
-  form.爆_予約 = kOff;
-  form.星_予約 = kOff;
-  window.SetTimeOfDay(45296.73);
-  EXPECT_EQ(Utf8(form.取得_駒名()), "桂飛角");
-  // Tens and higher places of the seconds pick nothing.
-  window.SetTimeOfDay(81.05);
-  EXPECT_EQ(Utf8(form.取得_駒名()), "金歩歩");
-  window.SetTimeOfDay(5.23);
-  EXPECT_EQ(Utf8(form.取得_駒名()), "桂香金");
-  window.SetTimeOfDay(86399.48);
-  EXPECT_EQ(Utf8(form.取得_駒名()), "王銀歩");
-}
-
-TEST_F(Play, BothDueGiveABombTrioFirstAndAStarTrioOneTrioLater) {
+TEST_F(Play, DueBombTriosComeBeforeStarTriosAndAreLostWhileThePreviewHoldsOne) {
   Start();
-  form.爆_予約 = kOn;
-  form.星_予約 = kOn;
-  Forget();
-  Land();
-  EXPECT_EQ(Utf8(form.次石), "爆爆爆");
-  EXPECT_EQ(BoardRows(form)[0], "....爆爆爆....");
-  EXPECT_EQ(form.爆_予約, kOff);
-  EXPECT_EQ(form.星_予約, kOn);
-  EXPECT_TRUE(Contains(window.drawing, PictureLine(Picture::BAKUDAN, 6, 1)));
-
-  Land();
-  EXPECT_EQ(Utf8(Falling()), "爆爆爆");
-  EXPECT_EQ(Utf8(form.次石), "星星星");
-  EXPECT_EQ(form.星_予約, kOff);
-  EXPECT_EQ(LastBanner(), "BOMB");
-  // Each special trio sounds once, when it is previewed, not when it falls.
-  EXPECT_EQ(Played(), (std::vector<std::string>{"石着地", "爆出現", "石着地", "星出現"}));
-}
-
-TEST_F(Play, ABombDueWhileTheFallingTrioIsABombTrioIsLost) {
-  Start();
-  SetPreview(U"爆爆爆");
-  form.爆_予約 = kOn;
-  Forget();
-  Land(U"金銀王");
-  EXPECT_EQ(Utf8(Falling()), "爆爆爆");
-  EXPECT_EQ(Utf8(form.次石), "金銀王");
-  EXPECT_EQ(form.爆_予約, kOff);
-  EXPECT_EQ(Played(), (std::vector<std::string>{"石着地"}));
-}
-
-TEST_F(Play, AStarDueWithALostBombIsHonouredInTheSameCall) {
-  Start();
-  SetPreview(U"爆爆爆");
-  form.爆_予約 = kOn;
-  form.星_予約 = kOn;
-  Forget();
-  Land();
-  EXPECT_EQ(Utf8(Falling()), "爆爆爆");
-  EXPECT_EQ(Utf8(form.次石), "星星星");
-  EXPECT_EQ(form.爆_予約, kOff);
-  EXPECT_EQ(form.星_予約, kOff);
-  EXPECT_EQ(Played(), (std::vector<std::string>{"石着地", "星出現"}));
-}
-
-TEST_F(Play, AStarDueWhileTheFallingTrioIsAStarTrioIsLost) {
-  Start();
-  SetPreview(U"星星星");
-  form.星_予約 = kOn;
-  Forget();
-  Land(U"飛飛香");
-  EXPECT_EQ(Utf8(Falling()), "星星星");
-  EXPECT_EQ(Utf8(form.次石), "飛飛香");
-  EXPECT_EQ(form.星_予約, kOff);
-  EXPECT_EQ(LastBanner(), "STAR");
-}
-
-TEST_F(Play, TheCountSetsLevelAndFallIntervalAndRedrawsTheLevelPastTheTenth) {
-  Start();
-  ASSERT_EQ(form.出現_回数, 1);
-  EXPECT_EQ(form.レベル, 6);
-  EXPECT_EQ(form.落下_基本間隔, 60);
-  struct Expect {
-    int from, to, level, interval;
+  struct Case {
+    std::u32string_view preview;
+    int bomb, star, bomb_after, star_after;
+    const char *banner, *next;
+    Lines sounds;  // a special trio sounds when previewed, not when it falls
   };
-  const Expect table[] = {{2, 10, 6, 60},  {11, 20, 5, 50}, {21, 30, 4, 35},
-                          {31, 40, 3, 25}, {41, 50, 2, 10}, {51, 60, 1, 1}};
-  for (const Expect& row : table) {
-    for (int count = row.from; count <= row.to; ++count) {
-      Forget();
-      form.落下_間隔 = 1;
-      form.出現_落下石();
-      form.出現_次石();
-      ASSERT_EQ(form.出現_回数, count);
-      EXPECT_EQ(form.レベル, row.level) << "trio " << count;
-      EXPECT_EQ(form.落下_基本間隔, row.interval) << "trio " << count;
-      EXPECT_EQ(form.落下_間隔, row.interval) << "a new trio ends the fast fall, trio " << count;
-      const std::size_t redraws = CountContaining(window.drawing, "LEBEL: ");
-      if (count <= 10) {
-        EXPECT_EQ(redraws, 0U) << "trio " << count;
-      } else {
-        EXPECT_EQ(redraws, 1U) << "trio " << count;
-        EXPECT_EQ(CountContaining(window.drawing, "LEBEL: " + std::to_string(row.level)), 1U);
-      }
+  const Case cases[] = {
+      // Both due: the bomb trio now, the star trio one trio later.
+      {U"桂角桂", kOn, kOn, kOff, kOn, "HB_DEL", "爆爆爆", {"sound 爆出現"}},
+      {U"爆爆爆", kOff, kOn, kOff, kOff, "BOMB", "星星星", {"sound 星出現"}},
+      // A trio of the kind due already in the preview: the award is lost,
+      // and a star due as well is issued at once.
+      {U"爆爆爆", kOn, kOff, kOff, kOff, "BOMB", "金銀王", {}},
+      {U"爆爆爆", kOn, kOn, kOff, kOff, "BOMB", "星星星", {"sound 星出現"}},
+      {U"星星星", kOff, kOn, kOff, kOff, "STAR", "金銀王", {}},
+      // A star trio in the preview does not hold back a bomb trio.
+      {U"星星星", kOn, kOn, kOff, kOn, "STAR", "爆爆爆", {"sound 爆出現"}},
+  };
+  for (std::size_t n = 0; n < std::size(cases); ++n) {
+    const Case& c = cases[n];
+    SCOPED_TRACE("case " + std::to_string(n));
+    SetPreview(c.preview);
+    form.爆_予約 = c.bomb;
+    form.星_予約 = c.star;
+    desk.SetTimeOfDay(TimeFor(U"金銀王"));
+    Forget();
+    form.出現_落下石();
+    form.出現_次石();
+    EXPECT_EQ(Falling(), c.preview);
+    EXPECT_TRUE(Drew(std::string("picture ") + c.banner + " 7700 4500"));
+    EXPECT_EQ(BoardRows(form)[0], std::string("....") + c.next + "....");
+    EXPECT_EQ(Logged("sound "), c.sounds);
+    EXPECT_EQ(std::pair(form.爆_予約, form.星_予約), std::pair(c.bomb_after, c.star_after));
+  }
+}
+
+TEST_F(Play, TheTrioCountSetsLevelAndIntervalAndANewTrioEndsTheFastFall) {
+  Start();
+  const std::tuple<int, int, int> rows[] = {{10, 6, 60}, {11, 5, 50}, {20, 5, 50}, {21, 4, 35},
+                                            {30, 4, 35}, {31, 3, 25}, {40, 3, 25}, {41, 2, 10},
+                                            {50, 2, 10}, {51, 1, 1},  {99, 1, 1}};
+  for (const auto& [count, level, interval] : rows) {
+    SCOPED_TRACE("trio " + std::to_string(count));
+    form.出現_回数 = count - 1;
+    form.落下_間隔 = 1;
+    Forget();
+    form.出現_落下石();
+    EXPECT_EQ(form.レベル, level);
+    EXPECT_EQ(form.落下_基本間隔, interval);
+    EXPECT_EQ(form.落下_間隔, interval);
+    // From the 11th trio on, every trio redraws the level.
+    EXPECT_EQ(Logged("LEBEL: "),
+              count <= 10 ? Lines{} : Lines{"LEBEL: " + std::to_string(level) + " 255,255,255 15"});
+  }
+}
+
+// ----------------------------------------------------------- falling trio
+
+constexpr bool kLying = true;
+constexpr bool kStanding = false;
+
+using Stone = std::tuple<int, int, char32_t>;  // column, row, code
+
+class Moves : public Play {
+ protected:
+  // Stone 1 at (column, row); the others to its right when lying, below it
+  // when standing.
+  void Place(bool lying, int column, int row, std::u32string_view codes = U"金銀角") {
+    form.落下石_向き = lying ? Form1::向き_横 : Form1::向き_縦;
+    for (int i = 1; i <= 3; ++i) {
+      form.落下石_列[i] = column + (lying ? i - 1 : 0);
+      form.落下石_行[i] = row + (lying ? 0 : i - 1);
+      form.落下石_駒[i] = codes[static_cast<std::size_t>(i - 1)];
     }
   }
-}
 
-TEST_F(Play, TheBannerShowsWhileABombOrStarTrioFalls) {
-  Start();
-  const QImage& surface = window.image();
-  const auto banner_shows = [&](Picture p) {
-    return StampedAt(surface, window.canvas().picture(p), TwipsToPixels(7700), TwipsToPixels(4500));
-  };
-  EXPECT_TRUE(banner_shows(Picture::HB_DEL));
-  const std::pair<std::u32string, Picture> cases[] = {{U"爆爆爆", Picture::BOMB},
-                                                      {U"王金銀", Picture::HB_DEL},
-                                                      {U"星星星", Picture::STAR},
-                                                      {U"歩歩歩", Picture::HB_DEL}};
-  for (const auto& [trio, banner] : cases) {
-    SetPreview(trio);
-    form.出現_落下石();
-    EXPECT_EQ(Falling(), trio);
-    EXPECT_TRUE(banner_shows(banner)) << PictureName(banner);
+  std::vector<Stone> Stones() const {
+    std::vector<Stone> stones;
+    for (int i = 1; i <= 3; ++i)
+      stones.emplace_back(form.落下石_列[i], form.落下石_行[i], form.落下石_駒[i]);
+    return stones;
+  }
+
+  bool Shows(int column, int row, Picture p) {
+    return StampedAt(desk.image(), desk.canvas().picture(p), TwipsToPixels(100 + 525 * column),
+                     TwipsToPixels(-200 + 525 * row));
+  }
+};
+
+struct MoveCase {
+  bool lying;
+  int column, row;  // of stone 1
+  std::vector<std::pair<int, int>> stones;
+  // Whether left, right, down and the turn are allowed: 'y' or 'n'.
+  const char* answers;
+};
+
+const MoveCase kMoveCases[] = {
+    // Lying: only the cell ahead of the leading stone stands in the way.
+    {kLying, 1, 8, {}, "nyyy"},
+    {kLying, 9, 8, {}, "ynyy"},
+    {kLying, 4, 8, {{3, 8}}, "nyyy"},
+    {kLying, 4, 8, {{7, 8}}, "ynyy"},
+    {kLying, 4, 8, {{3, 7}, {3, 9}, {7, 7}, {7, 9}}, "yyyy"},
+    // Any stone below stops the fall; the turn needs the cells above and
+    // below the middle stone, not the corners it sweeps.
+    {kLying, 5, 10, {{5, 11}}, "yyny"},
+    {kLying, 5, 10, {{6, 11}}, "yynn"},
+    {kLying, 5, 10, {{7, 11}}, "yyny"},
+    {kLying, 5, 10, {{4, 11}, {8, 11}, {5, 9}, {7, 9}}, "yyyy"},
+    {kLying, 5, 10, {{6, 9}}, "yyyn"},
+    // Row 2 is refused because standing there would reach into the preview.
+    {kLying, 5, 2, {}, "yyyn"},
+    {kLying, 5, 3, {}, "yyyy"},
+    {kLying, 5, 15, {}, "yyyy"},
+    {kLying, 5, 16, {}, "yynn"},
+    // Standing: all three cells beside it count, only the cell under its
+    // bottom stone stops the fall, and it cannot lie down in the outer
+    // columns or across a stone beside its middle.
+    {kStanding, 1, 5, {}, "nyyn"},
+    {kStanding, 11, 5, {}, "ynyn"},
+    {kStanding, 2, 5, {}, "yyyy"},
+    {kStanding, 10, 5, {}, "yyyy"},
+    {kStanding, 6, 5, {{5, 5}}, "nyyy"},
+    {kStanding, 6, 5, {{5, 6}}, "nyyn"},
+    {kStanding, 6, 5, {{5, 7}}, "nyyy"},
+    {kStanding, 6, 5, {{7, 5}}, "ynyy"},
+    {kStanding, 6, 5, {{7, 6}}, "ynyn"},
+    {kStanding, 6, 5, {{7, 7}}, "ynyy"},
+    {kStanding, 6, 5, {{5, 4}, {7, 4}, {5, 8}, {7, 8}}, "yyyy"},
+    {kStanding, 6, 5, {{6, 8}}, "yyny"},
+    {kStanding, 6, 13, {}, "yyyy"},
+    {kStanding, 6, 14, {}, "yyny"},
+};
+
+TEST_F(Moves, WallsFloorStonesAndRowTwoRefuseMovesAndTurns) {
+  const auto answer = [](int allowed) { return allowed == Form1::定数_オン ? 'y' : 'n'; };
+  for (std::size_t n = 0; n < std::size(kMoveCases); ++n) {
+    const MoveCase& c = kMoveCases[n];
+    SetPlayfield(form, {});
+    for (const auto& [column, row] : c.stones) form.盤[column][row] = U'歩';
+    Place(c.lying, c.column, c.row);
+    const std::string answers = {
+        answer(form.落下石_移動可能(-1, 0)), answer(form.落下石_移動可能(1, 0)),
+        answer(form.落下石_移動可能(0, 1)), answer(form.落下石_回転可能())};
+    EXPECT_EQ(answers, c.answers) << "case " << n;
   }
 }
 
-TEST_F(Play, ATrioStartsLyingInRowTwoUnderThePreview) {
-  Start(U"銀金飛");
+TEST_F(Moves, ATurnIsAQuarterTurnCounterClockwiseAndFourBringTheTrioBack) {
+  Place(kLying, 5, 8, U"金銀角");
+  form.落下石_回転();
+  EXPECT_EQ(form.落下石_向き, Form1::向き_縦);
+  // Stone 1 stays on top, so it takes the code of the old right stone.
+  EXPECT_EQ(Stones(), (std::vector<Stone>{{6, 7, U'角'}, {6, 8, U'銀'}, {6, 9, U'金'}}));
+  EXPECT_TRUE(Shows(6, 7, Picture::KAKU));
+  EXPECT_TRUE(Shows(6, 9, Picture::KIN));
+  EXPECT_TRUE(Shows(5, 8, Picture::HAIKEI));
+  EXPECT_TRUE(Shows(7, 8, Picture::HAIKEI));
+
+  form.落下石_回転();
   EXPECT_EQ(form.落下石_向き, Form1::向き_横);
-  for (int i = 1; i <= 3; ++i) {
-    EXPECT_EQ(form.落下石_列[i], 4 + i);
-    EXPECT_EQ(form.落下石_行[i], 2);
-  }
-  EXPECT_EQ(Utf8(Falling()), "銀金飛");
-  EXPECT_EQ(Utf8(form.次石), "銀金飛");
-  EXPECT_EQ(BoardRows(form)[0], "....銀金飛....");
-  EXPECT_EQ(BoardRows(form)[1], "...........") << "the falling trio is not in the board";
-  EXPECT_TRUE(Contains(window.drawing, PictureLine(Picture::GIN, 5, 2)));
-  EXPECT_TRUE(Contains(window.drawing, PictureLine(Picture::KIN, 6, 2)));
-  EXPECT_TRUE(Contains(window.drawing, PictureLine(Picture::HISYA, 7, 2)));
+  EXPECT_EQ(Stones(), (std::vector<Stone>{{5, 8, U'角'}, {6, 8, U'銀'}, {7, 8, U'金'}}));
+  form.落下石_回転();
+  form.落下石_回転();
+  EXPECT_EQ(Stones(), (std::vector<Stone>{{5, 8, U'金'}, {6, 8, U'銀'}, {7, 8, U'角'}}));
+  EXPECT_EQ(form.落下石_向き, Form1::向き_横);
+}
+
+TEST_F(Moves, AMoveErasesTheOldCellsBeforeDrawingAndLeavesTheBoardAlone) {
+  SetPlayfield(form, {"金金金金金金金金金金金"});
+  const auto board = BoardRows(form);
+  Place(kStanding, 5, 6, U"香桂銀");
+  // Shown where it stands first, so that the step has something to erase.
+  form.落下石_移動(0, 0);
+  form.落下石_移動(0, 1);
+  EXPECT_EQ(Stones(), (std::vector<Stone>{{5, 7, U'香'}, {5, 8, U'桂'}, {5, 9, U'銀'}}));
+  EXPECT_TRUE(Shows(5, 6, Picture::HAIKEI));
+  EXPECT_TRUE(Shows(5, 7, Picture::KYOU));
+  EXPECT_TRUE(Shows(5, 8, Picture::KEI));
+  EXPECT_TRUE(Shows(5, 9, Picture::GIN));
+  EXPECT_EQ(BoardRows(form), board);
 }
 
 // --------------------------------------------------------------- new game
 
-TEST_F(Play, NewGameClearsTheGameButNotTheHiScoreNorTheTickCount) {
+TEST_F(Play, ANewGameStartsAfreshButKeepsTheHiScore) {
   form.得点 = 123;
   form.最高得点 = 77;
   form.出現_回数 = 44;
-  form.レベル = 2;
   form.落下_基本間隔 = 10;
-  form.落下_間隔 = 1;
-  form.落下_カウンタ = 33;
+  form.終了フラグ = kOn;
   form.爆_予約 = kOn;
   form.星_予約 = kOn;
-  form.終了フラグ = kOn;
-  for (int c = 1; c <= 11; ++c) {
-    for (int r = 1; r <= 16; ++r) {
-      form.盤[c][r] = U'金';
-      form.盤_当たり[c][r] = kOn;
-    }
-    form.列_当たり[c] = kOn;
-  }
+  SetPlayfield(form, Lines(16, "金金金金金金金金金金金"));
   Start(U"香角王");
-  EXPECT_EQ(form.待機フラグ, kOff);
-  EXPECT_EQ(form.終了フラグ, kOff);
-  EXPECT_EQ(form.得点, 0);
-  EXPECT_EQ(form.最高得点, 77);
-  EXPECT_EQ(form.出現_回数, 1);
-  EXPECT_EQ(form.レベル, 6);
-  EXPECT_EQ(form.落下_基本間隔, 60);
-  EXPECT_EQ(form.落下_間隔, 60);
-  EXPECT_EQ(form.落下_カウンタ, 33);
-  EXPECT_EQ(form.爆_予約, kOff) << "a due bomb does not outlive its game";
-  EXPECT_EQ(form.星_予約, kOff);
-  std::vector<std::string> empty(16, "...........");
-  empty[0] = "....香角王....";
-  EXPECT_EQ(BoardRows(form), empty);
-  for (int c = 1; c <= 11; ++c) {
-    EXPECT_EQ(form.列_当たり[c], kOff);
-    for (int r = 1; r <= 16; ++r) EXPECT_EQ(form.盤_当たり[c][r], kOff) << c << "," << r;
-  }
-  EXPECT_EQ(form.盤[0][5], 0U) << "column 0 is not part of the well";
-  EXPECT_EQ(ScoreShown(12), "0000");
-  EXPECT_EQ(CountContaining(window.drawing, "LEBEL: 6"), 1U);
-  EXPECT_EQ(ScoreShown(7), "") << "the hi-score is not redrawn";
-  EXPECT_TRUE(Played().empty());
-}
-
-TEST_F(Play, NewGameShowsTheFirstPreviewBeforeItStartsFalling) {
-  Start(U"角角金");
-  const auto& d = window.drawing;
-  const auto at = [&](const std::string& line) {
-    return std::find(d.begin(), d.end(), line) - d.begin();
-  };
-  const auto first_preview = at(PictureLine(Picture::KIN, 7, 1));
-  const auto refresh = at("refresh");
-  const auto falling = at(PictureLine(Picture::KIN, 7, 2));
-  ASSERT_LT(falling, static_cast<long>(d.size()));
-  EXPECT_LT(first_preview, refresh);
-  EXPECT_LT(refresh, falling);
-  EXPECT_EQ(d.back(), PictureLine(Picture::KIN, 7, 1)) << "the second preview comes last";
-}
-
-TEST_F(Play, StartingDuringAGameChangesNothing) {
-  Start();
-  Tick(70);
-  form.得点 = 5;
-  const auto board = BoardRows(form);
-  const auto rows = form.落下石_行;
-  const int count = form.出現_回数;
-  const int counter = form.落下_カウンタ;
-  Forget();
-  window.SetTimeOfDay(TimeFor(U"王王王"));
-  form.KAISI_Click();
-  EXPECT_EQ(BoardRows(form), board);
-  EXPECT_EQ(form.落下石_行, rows);
-  EXPECT_EQ(form.出現_回数, count);
-  EXPECT_EQ(form.落下_カウンタ, counter);
-  EXPECT_EQ(form.得点, 5);
-  EXPECT_EQ(form.待機フラグ, kOff);
-  EXPECT_TRUE(window.drawing.empty());
-  EXPECT_TRUE(sound.calls.empty());
+  // Waiting, ended, score, hi-score, trio count, level, interval, due bomb
+  // and due star.
+  EXPECT_EQ(std::tuple(form.待機フラグ, form.終了フラグ, form.得点, form.最高得点, form.出現_回数,
+                       form.レベル, form.落下_間隔, form.爆_予約, form.星_予約),
+            std::tuple(kOff, kOff, 0L, 77L, 1, 6, 60, kOff, kOff));
+  Lines board(16, "...........");
+  board[0] = "....香角王....";
+  EXPECT_EQ(BoardRows(form), board) << "the falling trio is not in the board";
+  EXPECT_EQ(Falling(), U"香角王");
+  EXPECT_EQ(Score(12), "0000");
+  EXPECT_EQ(Logged("LEBEL: ").size(), 1U);
+  EXPECT_TRUE(Logged("sound ").empty());
 }
 
 // -------------------------------------------------------------- main loop
 
-TEST_F(Play, BeforeTheFirstGameTicksDoNothing) {
-  const QImage before = window.image().copy();
-  const int refreshes = window.refreshes;
+TEST_F(Play, TheTrioFallsOnEverySixtyFirstTickOrEverySecondWhileDownIsHeld) {
   Tick(500);
-  EXPECT_TRUE(window.drawing.empty());
-  EXPECT_EQ(window.refreshes, refreshes);
-  EXPECT_TRUE(window.waits.empty());
-  EXPECT_TRUE(sound.calls.empty());
-  EXPECT_EQ(form.落下_カウンタ, 0);
-  EXPECT_TRUE(Difference(before, window.image()).isEmpty());
-}
+  EXPECT_TRUE(desk.drawing.empty() && desk.waits.empty()) << "ticks before a game do nothing";
 
-TEST_F(Play, FallStepsComeOnEverySixtyFirstTick) {
   Start();
   Forget();
-  Tick(60);
-  EXPECT_EQ(form.落下石_行[1], 2) << "the first step of a game comes on the 61st tick";
-  EXPECT_TRUE(window.drawing.empty());
-  Tick();
-  EXPECT_EQ(form.落下石_行[1], 3);
-  EXPECT_NEAR(WaitedFor(), 0.01, 1e-9);
-  EXPECT_TRUE(Contains(window.drawing, PictureLine(Picture::KAKU, 6, 3)));
-  Tick(60);
-  EXPECT_EQ(form.落下石_行[1], 3);
-  Tick();
-  EXPECT_EQ(form.落下石_行[1], 4);
-  EXPECT_TRUE(sound.calls.empty());
-}
-
-TEST_F(Play, HeldDownKeyFallsEverySecondTickUntilAKeyComesUp) {
-  Start();
-  Tick(61);
-  ASSERT_EQ(form.落下石_行[1], 3);
-  form.Form_KeyDown(kDown, 0);
-  EXPECT_EQ(form.落下_間隔, 1);
-  for (int step = 1; step <= 4; ++step) {
-    Tick();
-    EXPECT_EQ(form.落下石_行[1], 2 + step) << "odd tick of step " << step;
-    Tick();
-    EXPECT_EQ(form.落下石_行[1], 3 + step) << "even tick of step " << step;
+  // A key pressed before the ticks (released when negative), the ticks, and
+  // the row the trio is in after them.
+  const std::tuple<int, int, int> script[] = {
+      {0, 60, 2},      {0, 1, 3}, {0, 60, 3}, {0, 1, 4},  // the first step on the 61st tick
+      {kDown, 1, 4},   {0, 1, 5}, {0, 2, 6},  {0, 2, 7},  // down held: every second tick
+      {-kLeft, 60, 7}, {0, 1, 8},                         // any key coming up ends it
+      {kDown, 2, 9},                                      // the next repeat starts it again
+  };
+  for (std::size_t n = 0; n < std::size(script); ++n) {
+    const auto [key, ticks, row] = script[n];
+    if (key > 0) form.Form_KeyDown(key, 0);
+    if (key < 0) form.Form_KeyUp(-key, 0);
+    Tick(ticks);
+    EXPECT_EQ(form.落下石_行[1], row) << "step " << n;
   }
-  // Letting go of another key ends the fast fall although down is held.
-  form.Form_KeyUp(kLeft, 0);
-  EXPECT_EQ(form.落下_間隔, 60);
-  Tick(60);
-  EXPECT_EQ(form.落下石_行[1], 7);
-  // The next auto-repeat of the held key starts it again.
-  form.Form_KeyDown(kDown, 0);
-  Tick();
-  EXPECT_EQ(form.落下石_行[1], 8);
-  Tick(2);
-  EXPECT_EQ(form.落下石_行[1], 9);
-}
+  EXPECT_NEAR(WaitedFor(), 0.07, 1e-9) << "10 ms before each of the seven steps";
 
-TEST_F(Play, ANewTrioEndsTheFastFall) {
-  Start();
-  Tick(61);
-  form.Form_KeyDown(kDown, 0);
-  const int count = form.出現_回数;
+  // Seven steps to the floor and the landing, two ticks each; the new trio
+  // falls at the level's pace again.
   int ticks = 0;
-  while (form.出現_回数 == count && ticks < 100) {
-    Tick();
-    ++ticks;
-  }
-  // 13 steps from row 3 to the floor and the landing step, two ticks each.
-  EXPECT_EQ(ticks, 28);
+  for (const int count = form.出現_回数; form.出現_回数 == count && ticks < 100; ++ticks) Tick();
+  EXPECT_EQ(ticks, 16);
   EXPECT_EQ(form.落下_間隔, 60);
-  EXPECT_EQ(form.落下石_行[1], 2);
   Tick(60);
   EXPECT_EQ(form.落下石_行[1], 2);
   Tick();
@@ -538,362 +425,234 @@ TEST_F(Play, ANewTrioEndsTheFastFall) {
 
 TEST_F(Play, ALandingWritesTheTrioScoresOneAndBringsInTheNext) {
   Start(U"桂角桂");
+  SetPreview(U"金金銀");
   Forget();
-  Land(U"王香銀");
-  auto rows = BoardRows(form);
-  EXPECT_EQ(rows[15], "....桂角桂....");
-  EXPECT_EQ(rows[0], "....王香銀....");
-  EXPECT_EQ(form.得点, 1);
-  EXPECT_EQ(ScoreShown(12), "0001");
-  EXPECT_EQ(form.出現_回数, 2);
-  EXPECT_EQ(Utf8(Falling()), "桂角桂");
-  EXPECT_EQ(form.落下石_行[2], 2);
-  EXPECT_EQ(Played(), (std::vector<std::string>{"石着地"}));
-  EXPECT_EQ(form.爆_予約, kOff);
-  EXPECT_EQ(form.星_予約, kOff);
-
-  Land(U"歩歩歩");
-  rows = BoardRows(form);
-  EXPECT_EQ(rows[14], "....桂角桂....");
-  EXPECT_EQ(rows[15], "....桂角桂....");
-  EXPECT_EQ(form.得点, 2);
-  EXPECT_EQ(Utf8(Falling()), "王香銀");
-}
-
-TEST_F(Play, AStandingTrioLandsWithItsLastTurnedStoneOnTop) {
-  Start(U"桂角王");
-  Tick(61);
-  form.Form_KeyDown(kUp, 0);
-  ASSERT_EQ(form.落下石_向き, Form1::向き_縦);
-  for (int i = 0; i < 6; ++i) form.Form_KeyDown(kRight, 0);
   Land();
-  const auto rows = BoardRows(form);
-  EXPECT_EQ(rows[13], "..........王");
-  EXPECT_EQ(rows[14], "..........角");
-  EXPECT_EQ(rows[15], "..........桂");
+  const Lines rows = BoardRows(form);
+  EXPECT_EQ(rows[15], "....桂角桂....");
+  EXPECT_EQ(rows[0], "....桂角桂....");
+  EXPECT_EQ(form.得点, 1);
+  EXPECT_EQ(Score(12), "0001");
+  EXPECT_EQ(form.出現_回数, 2);
+  EXPECT_EQ(Falling(), U"金金銀");
+  EXPECT_EQ(form.落下石_行[1], 2);
+  EXPECT_EQ(Logged("sound "), Lines{"sound 石着地"});
 }
 
-TEST_F(Play, ALandedBombTrioShowsExplosionsThroughTheChain) {
-  Start();
-  SetPlayfield(form, {"...歩...歩...", "....銀桂銀...."});
-  SetPreview(U"桂角桂");
-  form.落下石_駒 = {0, U'爆', U'爆', U'爆'};
-  for (int i = 1; i <= 3; ++i) form.落下石_行[i] = 14;
-  FallStep();
-  ASSERT_EQ(form.落下石_行[1], 15);
-  Forget();
-  FallStep();
-  for (int column = 5; column <= 7; ++column) {
-    EXPECT_TRUE(Contains(window.drawing, PictureLine(Picture::BAKUHATU, column, 15))) << column;
+TEST_F(Play, ALandedBombTrioTurnsToExplosionsAndAStarTrioStaysStars) {
+  struct Case {
+    char32_t stone;
+    Lines playfield;
+    Picture shown;
+    const char *never_shown, *floor;
+  };
+  const Case cases[] = {
+      // The bombs and their five neighbours go; nothing else was there.
+      {U'爆', {"...歩...歩...", "....銀桂銀...."}, Picture::BAKUHATU, "BAKUDAN", "..........."},
+      // Every silver and knight touched a star; the gold did not.
+      {U'星', {"銀.金.銀桂銀...桂"}, Picture::HOSI, "BAKUHATU", "..金........"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(PictureName(c.shown));
+    Restart();
+    SetPlayfield(form, c.playfield);
+    SetPreview(U"桂角桂");
+    form.落下石_駒 = {0, c.stone, c.stone, c.stone};
+    form.落下石_行 = {0, 15, 15, 15};
+    Forget();
+    FallStep();
+    for (int column = 5; column <= 7; ++column) EXPECT_TRUE(Drew(Cell(c.shown, column, 15)));
+    EXPECT_TRUE(Logged(c.never_shown).empty());
+    Lines expected(15, "...........");
+    expected[14] = c.floor;
+    const Lines rows = BoardRows(form);
+    EXPECT_EQ(Lines(rows.begin() + 1, rows.end()), expected);
+    EXPECT_EQ(form.得点, 81) << "the landing and eight stones erased";
+    EXPECT_EQ(Logged("sound "), (Lines{"sound 石着地", "sound 石消去"}));
+    EXPECT_EQ(std::pair(form.爆_予約, form.星_予約), std::pair(kOff, kOff))
+        << "a special trio earns nothing";
   }
-  EXPECT_EQ(CountContaining(window.drawing, "BAKUDAN"), 0U);
-  // The bombs and their five neighbours are gone; nothing else was there.
-  const auto rows = BoardRows(form);
-  EXPECT_EQ(std::vector<std::string>(rows.begin() + 1, rows.end()),
-            std::vector<std::string>(15, "..........."));
-  EXPECT_EQ(form.得点, 81);
-  EXPECT_EQ(form.爆_予約, kOff) << "a special trio earns nothing";
-  EXPECT_EQ(form.星_予約, kOff);
-  EXPECT_EQ(Played(), (std::vector<std::string>{"石着地", "石消去"}));
 }
 
-TEST_F(Play, ALandedStarTrioStaysStarsThroughTheChain) {
-  Start();
-  SetPlayfield(form, {"銀.金.銀桂銀...桂"});
-  SetPreview(U"桂角桂");
-  form.落下石_駒 = {0, U'星', U'星', U'星'};
-  for (int i = 1; i <= 3; ++i) form.落下石_行[i] = 15;
-  Forget();
-  FallStep();
-  for (int column = 5; column <= 7; ++column) {
-    EXPECT_TRUE(Contains(window.drawing, PictureLine(Picture::HOSI, column, 15))) << column;
-  }
-  EXPECT_EQ(CountContaining(window.drawing, "BAKUHATU"), 0U);
-  // Every silver and knight touched a star; the gold did not.
-  EXPECT_EQ(BoardRows(form)[15], "..金........");
-  EXPECT_EQ(BoardRows(form)[14], "...........");
-  EXPECT_EQ(form.得点, 81);
-  EXPECT_EQ(form.星_予約, kOff);
-}
+// -------------------------------------------------------------- game over
 
-TEST_F(Play, BlockingTheEntryWithAnOrdinaryNextTrioEndsTheGame) {
+TEST_F(Play, BlockingTheEntryWithAnOrdinaryNextTrioEndsTheGameWhichThenBlinks) {
   Start();
-  FillEntryColumns();
+  FillColumns(5, 7, 3);
   Forget();
   Tick(61);
-  EXPECT_EQ(form.待機フラグ, kOn);
-  EXPECT_EQ(form.終了フラグ, kOn);
+  EXPECT_EQ(std::pair(form.待機フラグ, form.終了フラグ), std::pair(kOn, kOn));
   EXPECT_EQ(form.得点, 1);
-  EXPECT_EQ(Played(), (std::vector<std::string>{"石着地", "面終了"}));
-  const auto& d = window.drawing;
-  const auto title = std::find(d.begin(), d.end(), "picture RABELU 7000 700");
-  ASSERT_NE(title, d.end());
-  // The sound comes after the board has slid out, right before the title.
-  ASSERT_EQ(sound.drawn_before.size(), 2U);
-  EXPECT_EQ(sound.drawn_before[1], static_cast<std::size_t>(title - d.begin()));
-  const auto over = GameOverLines();
-  ASSERT_EQ(over.size(), 1U);
-  EXPECT_EQ(over[0].substr(over[0].size() - 15), " 255,255,255 24");
-  EXPECT_LT(title - d.begin(), std::find(d.begin(), d.end(), over[0]) - d.begin());
-  const std::string place = over[0].substr(0, over[0].find("GAME OVER"));
+  EXPECT_EQ(Logged("sound "), (Lines{"sound 石着地", "sound 面終了"}));
+  // The end sound comes after the board has slid out, right before the
+  // title, and the white GAME OVER after both.
+  const Lines& log = desk.drawing;
+  const auto title = std::find(log.begin(), log.end(), "picture RABELU 7000 700");
+  ASSERT_TRUE(title != log.begin() && title != log.end());
+  EXPECT_EQ(*(title - 1), "sound 面終了");
+  const auto over = std::find_if(title, log.end(), [](const std::string& line) {
+    return line.find("GAME OVER") != std::string::npos;
+  });
+  ASSERT_NE(over, log.end());
+  EXPECT_TRUE(over->ends_with("GAME OVER 255,255,255 24")) << *over;
+  EXPECT_EQ(Logged("GAME OVER").size(), 1U);
+  const std::string place = over->substr(0, over->find("GAME OVER"));
 
-  // From the next tick on it blinks in colours drawn at random.
-  window.randoms = {0.0, 0.2, 0.4, 0.5, 0.7, 0.9, 0.999};
+  // From then on each tick redraws it in a colour drawn at random.
+  desk.randoms = {0.0, 0.2, 0.4, 0.5, 0.7, 0.9, 0.999};
   const char* const colours[] = {"255,0,0",   "0,0,128",   "0,128,0",  "192,192,192",
                                  "255,0,255", "0,255,255", "0,255,255"};
-  const auto board = BoardRows(form);
+  const auto state = State();
   for (const char* colour : colours) {
     Forget();
-    const int refreshes = window.refreshes;
     Tick();
-    EXPECT_EQ(window.drawing.size(), 3U);
-    EXPECT_EQ(GameOverLines(), (std::vector<std::string>{place + "GAME OVER " + colour + " 24"}));
-    EXPECT_EQ(window.refreshes, refreshes + 2);
+    EXPECT_EQ(desk.drawing, (Lines{place + "GAME OVER " + colour + " 24", "refresh", "refresh"}));
     EXPECT_NEAR(WaitedFor(), 0.05, 1e-9);
-    EXPECT_TRUE(sound.calls.empty());
   }
-  EXPECT_EQ(BoardRows(form), board);
-  EXPECT_EQ(form.得点, 1);
+  EXPECT_EQ(State(), state);
 }
 
-TEST_F(Play, ABlockedBombTrioBlastsItsWayInAndTheGameGoesOn) {
-  Start();
-  FillEntryColumns();
-  SetPreview(U"爆爆爆");
-  Forget();
-  window.SetTimeOfDay(TimeFor(U"金金金") - 0.01);
-  Tick(61);
-  EXPECT_EQ(form.待機フラグ, kOff);
-  EXPECT_EQ(form.終了フラグ, kOff);
-  // The entry cells turned to explosions, and the next trio came from them.
-  EXPECT_EQ(Utf8(Falling()), "発発発");
-  for (int column = 5; column <= 7; ++column) {
-    EXPECT_TRUE(Contains(window.drawing, PictureLine(Picture::BAKUHATU, column, 2))) << column;
+TEST_F(Play, ABlockedBombOrStarTrioDoesNotEndTheGameButAnyBlockedEntryCellDoes) {
+  const std::pair<std::u32string_view, std::u32string_view> cases[] = {{U"爆爆爆", U"発発発"},
+                                                                       {U"星星星", U"星星星"}};
+  for (const auto& [next, falling] : cases) {
+    SCOPED_TRACE(Utf8(next));
+    Restart();
+    FillColumns(5, 7, 3);
+    SetPreview(next);
+    desk.SetTimeOfDay(TimeFor(U"金金金") - 0.01);
+    Forget();
+    Tick(61);
+    EXPECT_EQ(std::pair(form.待機フラグ, form.終了フラグ), std::pair(kOff, kOff));
+    EXPECT_EQ(Falling(), falling);
+    EXPECT_EQ(desk.drawing.back(), Cell(Picture::KIN, 7, 1)) << "the next preview follows";
   }
-  EXPECT_EQ(window.drawing.back(), PictureLine(Picture::KIN, 7, 1));
-  EXPECT_EQ(Utf8(form.次石), "金金金");
-  EXPECT_EQ(Played(), (std::vector<std::string>{"石着地"}));
-
-  // The explosions cannot fall; their landing ends the game, the next trio
-  // being ordinary.
-  Tick(61);
-  EXPECT_EQ(form.終了フラグ, kOn);
-  EXPECT_EQ(form.得点, 2);
+  Restart();
+  FillColumns(7, 7, 2);
+  for (int i = 0; i < 4; ++i) form.Form_KeyDown(kLeft, 0);
+  Land();
+  EXPECT_TRUE(Drew(Cell(Picture::KEI, 1, 16)));
+  EXPECT_EQ(form.終了フラグ, kOn) << "a stone in column 7 of row 2";
 }
 
-TEST_F(Play, ABlockedStarTrioDoesNotEndTheGame) {
+TEST_F(Play, TheHiScoreChangesOnlyWhenStrictlyBeatenAndOutlivesNewGames) {
+  const std::tuple<long, long, const char*> cases[] = {
+      {41, 42, "0042"}, {41, 42, ""}, {42, 43, "0043"}};
+  for (const auto& [before, hi, shown] : cases) {
+    Forget();
+    PlayToGameOver(before);
+    EXPECT_EQ(form.最高得点, hi) << before;
+    EXPECT_EQ(Score(7), shown) << before;
+  }
+  // The game ended in a fall step, so the next one falls on its 61st tick.
   Start();
-  FillEntryColumns();
-  SetPreview(U"星星星");
   Forget();
-  window.SetTimeOfDay(TimeFor(U"金金金") - 0.01);
-  Tick(61);
-  EXPECT_EQ(form.待機フラグ, kOff);
-  EXPECT_EQ(form.終了フラグ, kOff);
-  EXPECT_EQ(Utf8(Falling()), "星星星");
-  EXPECT_EQ(window.drawing.back(), PictureLine(Picture::KIN, 7, 1));
-  EXPECT_EQ(LastBanner(), "STAR");
-  EXPECT_EQ(form.得点, 1);
-}
-
-TEST_F(Play, ANewGameAfterGameOverKeepsTheHiScoreAndStartsAfresh) {
-  PlayToGameOver(41);
-  Forget();
-  Start();
-  EXPECT_EQ(form.待機フラグ, kOff);
-  EXPECT_EQ(form.終了フラグ, kOff);
-  EXPECT_EQ(form.最高得点, 42);
-  EXPECT_EQ(form.得点, 0);
-  EXPECT_EQ(ScoreShown(12), "0000");
-  EXPECT_EQ(form.レベル, 6);
-  EXPECT_EQ(CountContaining(window.drawing, "LEBEL: 6"), 1U);
-  const auto rows = BoardRows(form);
-  EXPECT_EQ(std::vector<std::string>(rows.begin() + 1, rows.end()),
-            std::vector<std::string>(15, "..........."));
   Tick(60);
   EXPECT_EQ(form.落下石_行[1], 2);
-  EXPECT_TRUE(GameOverLines().empty()) << "no blink once a new game runs";
+  EXPECT_TRUE(Logged("GAME OVER").empty());
   Tick();
   EXPECT_EQ(form.落下石_行[1], 3);
 }
 
-TEST_F(Play, TheHiScoreChangesOnlyWhenStrictlyBeaten) {
-  PlayToGameOver(41);
-  EXPECT_EQ(form.最高得点, 42);
-  EXPECT_EQ(ScoreShown(7), "0042");
-
-  Forget();
-  PlayToGameOver(41);
-  EXPECT_EQ(form.得点, 42);
-  EXPECT_EQ(form.最高得点, 42);
-  EXPECT_EQ(ScoreShown(7), "") << "an equal score leaves the hi-score alone";
-
-  Forget();
-  PlayToGameOver(42);
-  EXPECT_EQ(form.最高得点, 43);
-  EXPECT_EQ(ScoreShown(7), "0043");
-}
-
 // ------------------------------------------------------------------ input
 
-TEST_F(Play, BeforeAGameKeysAndClicksPromptButOnlyAClickSounds) {
-  for (int key : {kLeft, kUp, kRight, kDown, 65, 13, 0}) {
+TEST_F(Play, WithNoGameRunningKeysPromptSilentlyAndAClickPromptsWithASound) {
+  const auto expect_prompts = [&](const char* when) {
+    const auto state = State();
+    for (int key : {kLeft, kUp, kRight, kDown, 65, 13}) {
+      Forget();
+      form.Form_KeyDown(key, 0);
+      EXPECT_EQ(desk.drawing, prompt) << when << ", key " << key;
+    }
     Forget();
-    form.Form_KeyDown(key, 0);
-    EXPECT_EQ(window.drawing, prompt) << "key " << key;
-    EXPECT_TRUE(sound.calls.empty()) << "key " << key;
-  }
-  Forget();
-  form.Form_MouseDown(1, 0, 3000, 4000);
-  EXPECT_EQ(Played(), (std::vector<std::string>{"禁止"}));
-  EXPECT_EQ(sound.drawn_before, (std::vector<std::size_t>{0}));
-  EXPECT_EQ(window.drawing, prompt);
-  EXPECT_EQ(form.待機フラグ, kOn);
-}
-
-TEST_F(Play, AfterAGameKeysPromptAndDoNotSteer) {
+    form.Form_MouseDown(1, 0, 3000, 4000);
+    EXPECT_EQ(desk.drawing, (Lines{"sound 禁止", prompt[0], prompt[1]})) << when;
+    EXPECT_EQ(State(), state) << when;
+  };
+  expect_prompts("before the first game");
   PlayToGameOver(0);
-  form.盤[3][16] = U'金';
-  const auto rows = form.落下石_行;
-  const auto columns = form.落下石_列;
-  for (int key : {kLeft, kUp, kRight}) {
-    Forget();
-    form.Form_KeyDown(key, 0);
-    EXPECT_EQ(window.drawing, prompt) << "key " << key;
-    EXPECT_TRUE(sound.calls.empty());
-  }
-  EXPECT_EQ(form.落下石_行, rows);
-  EXPECT_EQ(form.落下石_列, columns);
-  EXPECT_EQ(form.盤[3][16], U'金') << "the prompt hides stones without removing them";
-  Forget();
-  form.Form_MouseDown(2, 0, 0, 0);
-  EXPECT_EQ(Played(), (std::vector<std::string>{"禁止"}));
+  expect_prompts("after a game");
 }
 
-TEST_F(Play, DuringAGameArrowsSteerWithTheirSoundFirst) {
+TEST_F(Play, DuringAGameArrowsSteerWithTheirSoundFirstAndNothingElseReacts) {
   Start(U"金銀角");
   Forget();
   form.Form_KeyDown(kLeft, 0);
   EXPECT_EQ(form.落下石_列[1], 4);
-  EXPECT_EQ(Played(), (std::vector<std::string>{"移動"}));
-  EXPECT_EQ(sound.drawn_before, (std::vector<std::size_t>{0}));
-  EXPECT_EQ(window.drawing.size(), 6U);
-
+  EXPECT_EQ(desk.drawing.front(), "sound 移動");
   Forget();
   form.Form_KeyDown(kRight, 0);
   EXPECT_EQ(form.落下石_列[1], 5);
-  EXPECT_EQ(Played(), (std::vector<std::string>{"移動"}));
-  EXPECT_EQ(sound.drawn_before, (std::vector<std::size_t>{0}));
-
-  // A lying trio in row 2 cannot turn: nothing at all happens.
+  EXPECT_EQ(desk.drawing.front(), "sound 移動");
   Forget();
   form.Form_KeyDown(kUp, 0);
-  EXPECT_EQ(form.落下石_向き, Form1::向き_横);
-  EXPECT_TRUE(window.drawing.empty());
-  EXPECT_TRUE(sound.calls.empty());
+  EXPECT_TRUE(desk.drawing.empty()) << "no turn, and no sound, in row 2";
 
   Tick(61);
   Forget();
   form.Form_KeyDown(kUp, 0);
   EXPECT_EQ(form.落下石_向き, Form1::向き_縦);
-  EXPECT_EQ(Played(), (std::vector<std::string>{"回転"}));
-  EXPECT_EQ(sound.drawn_before, (std::vector<std::size_t>{0}));
-  EXPECT_TRUE(Contains(window.drawing, PictureLine(Picture::KAKU, 6, 2)));
+  EXPECT_EQ(desk.drawing.front(), "sound 回転");
+  EXPECT_TRUE(Drew(Cell(Picture::KAKU, 6, 2)));
 
-  // Down and other keys neither sound nor draw.
+  // Down, other keys, a click and 開始 neither sound nor draw nor restart.
+  const auto state = State();
   Forget();
   form.Form_KeyDown(kDown, 0);
   form.Form_KeyDown(65, 0);
   form.Form_MouseDown(1, 0, 2000, 2000);
-  EXPECT_TRUE(window.drawing.empty());
-  EXPECT_TRUE(sound.calls.empty());
+  Start(U"王王王");
+  EXPECT_TRUE(desk.drawing.empty());
+  EXPECT_TRUE(desk.calls.empty());
   EXPECT_EQ(form.落下_間隔, 1);
+  EXPECT_EQ(State(), state);
 }
 
-TEST_F(Play, HeldSidewaysKeyMovesOneColumnPerRepeatUntilStopped) {
-  Start();
-  Forget();
-  for (int i = 0; i < 7; ++i) form.Form_KeyDown(kLeft, 0);
-  EXPECT_EQ(form.落下石_列[1], 1);
-  EXPECT_EQ(Played(), std::vector<std::string>(4, "移動"));
-
-  form.盤[6][2] = U'王';
-  Forget();
-  for (int i = 0; i < 5; ++i) form.Form_KeyDown(kRight, 0);
-  EXPECT_EQ(form.落下石_列[3], 5) << "stopped by the stone in column 6";
-  EXPECT_EQ(Played(), std::vector<std::string>(2, "移動"));
-}
-
-TEST_F(Play, EscapeFreesTheTenSoundsInOrderAndEndsFromAnyState) {
-  const std::vector<std::string> order = {"禁止",   "移動",   "回転",   "その他", "爆出現",
-                                          "星出現", "石消去", "石着地", "面終了", "BGM"};
-  const auto expect_clean_end = [&](const char* state) {
-    const auto board = BoardRows(form);
+TEST_F(Play, InEveryStateKeyUpRestoresTheIntervalAndEscapeFreesAllAndEnds) {
+  const Lines order = {"禁止",   "移動",   "回転",   "その他", "爆出現",       "星出現",
+                       "石消去", "石着地", "面終了", "BGM",    "dsTerminate 7"};
+  const auto expect_key_up_and_escape = [&](const char* when) {
+    form.落下_間隔 = 1;
+    form.Form_KeyUp(kUp, 0);
+    EXPECT_EQ(form.落下_間隔, form.落下_基本間隔) << when;
+    const auto state = State();
     Forget();
     try {
       form.Form_KeyDown(kEscape, 0);
-      ADD_FAILURE() << state << ": the program did not end";
+      ADD_FAILURE() << when << ": the program did not end";
     } catch (const ProgramEnded& ended) {
-      EXPECT_EQ(ended.status, 0) << state;
+      EXPECT_EQ(ended.status, 0) << when;
     }
-    ASSERT_EQ(sound.calls.size(), 11U) << state;
-    std::vector<std::string> freed;
-    for (std::size_t i = 0; i < 10; ++i) {
-      const std::string& call = sound.calls[i];
-      ASSERT_EQ(call.rfind("dsFree ", 0), 0U) << state << ": " << call;
-      freed.push_back(SoundSlotName(form, std::stoi(call.substr(7))));
+    Lines calls;
+    for (const std::string& call : desk.calls) {
+      calls.push_back(call.starts_with("dsFree ") ? SoundSlotName(form, std::stoi(call.substr(7)))
+                                                  : call);
     }
-    EXPECT_EQ(freed, order) << state;
-    EXPECT_EQ(sound.calls[10], "dsTerminate 7") << state;
-    EXPECT_TRUE(window.drawing.empty()) << state << ": no prompt on the way out";
-    EXPECT_EQ(BoardRows(form), board) << state;
+    EXPECT_EQ(calls, order) << when;
+    EXPECT_TRUE(desk.drawing.empty()) << when << ": no prompt on the way out";
+    EXPECT_EQ(State(), state) << when;
   };
-  expect_clean_end("waiting for the first game");
+  expect_key_up_and_escape("waiting for the first game");
   PlayToGameOver(0);
-  expect_clean_end("after a game");
-  Start();
-  Tick(70);
-  form.Form_KeyDown(kDown, 0);
-  expect_clean_end("during a game");
-}
-
-TEST_F(Play, KeyUpRestoresTheLevelIntervalInEveryState) {
-  form.落下_基本間隔 = 60;
-  form.落下_間隔 = 1;
-  form.Form_KeyUp(kDown, 0);
-  EXPECT_EQ(form.落下_間隔, 60) << "waiting for the first game";
-  EXPECT_TRUE(window.drawing.empty());
-
-  PlayToGameOver(0);
-  form.落下_間隔 = 1;
-  form.Form_KeyUp(0, 0);
-  EXPECT_EQ(form.落下_間隔, 60) << "after a game";
-
+  expect_key_up_and_escape("after a game");
   Start();
   form.出現_回数 = 30;
   form.出現_落下石();
+  ASSERT_EQ(form.落下_基本間隔, 25);
   form.Form_KeyDown(kDown, 0);
-  form.Form_KeyUp(kUp, 0);
-  EXPECT_EQ(form.落下_間隔, 25) << "during a game, level 3";
+  expect_key_up_and_escape("during a game");
 }
-
-// -------------------------------------------------------------- about box
 
 TEST_F(Play, TheAboutBoxSoundsFirstAndNamesTheGameAndItsVersion) {
   Start();
   Forget();
   form.SONOTA_Click();
-  EXPECT_EQ(Played(), (std::vector<std::string>{"その他"}));
-  EXPECT_EQ(sound.boxes_before, (std::vector<std::size_t>{0}));
-  ASSERT_EQ(window.messages.size(), 1U);
-  const std::string& message = window.messages[0];
-  const std::string title = message.substr(0, message.find('|'));
-  const std::string text = message.substr(message.find('|') + 1);
-  EXPECT_NE(title.find("Zonbeli"), std::string::npos) << title;
-  EXPECT_EQ(text.rfind("Zonbeli Version 0.9\n\nHome page\n", 0), 0U) << text;
-  EXPECT_NE(text.find("\n\ne-mail\n"), std::string::npos) << text;
-  // The sound is left to play out when the box closes.
-  EXPECT_EQ(sound.calls.size(), 1U);
+  EXPECT_EQ(desk.drawing, (Lines{"sound その他", "box Zonbeli Version 0.9"}));
+  ASSERT_EQ(desk.messages.size(), 1U);
+  const std::string& message = desk.messages[0];
+  EXPECT_NE(message.find("|Zonbeli Version 0.9\n\nHome page\n"), std::string::npos) << message;
+  EXPECT_NE(message.find("\n\ne-mail\n"), std::string::npos) << message;
+  EXPECT_EQ(desk.calls.size(), 1U) << "the sound is left to play out";
   EXPECT_EQ(form.待機フラグ, kOff);
 }
 
