@@ -132,7 +132,6 @@ void GameWindow::buildMenus() {
   QMenu* option = bar->addMenu(QStringLiteral("ｵﾌﾟｼｮﾝ"));
   bgm_ = option->addAction(QStringLiteral("BGM"));
   bgm_->setCheckable(true);
-  // Qt would toggle the mark itself; the music switch owns it instead.
   QAction* other = bar->addAction(QStringLiteral("その他"));
 
   connect(start, &QAction::triggered, this, [this] {
@@ -140,6 +139,7 @@ void GameWindow::buildMenus() {
     wakeTick();
   });
   connect(quit, &QAction::triggered, this, [this] { game_->OWARI_Click(); });
+  // Qt toggles the mark on a click; the music switch owns it, so undo that.
   connect(bgm_, &QAction::triggered, this, [this](bool now_checked) {
     bgm_->setChecked(!now_checked);
     game_->BGM_Click();
@@ -209,12 +209,6 @@ void GameWindow::keyReleaseEvent(QKeyEvent* event) {
   const int key = VirtualKey(event->key());
   const int shift = ShiftState(event->modifiers());
   game_->Form_KeyUp(key, shift);
-}
-
-void GameWindow::mousePressEvent(QMouseEvent* event) {
-  const QPointF at = event->position() - QPointF(surface_->pos());
-  game_->Form_MouseDown(MouseButton(event->button()), ShiftState(event->modifiers()),
-                        static_cast<float>(at.x()) * kTwips, static_cast<float>(at.y()) * kTwips);
 }
 
 // A release outside the window never arrives, so losing the keyboard to

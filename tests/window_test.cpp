@@ -6,6 +6,7 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMouseEvent>
 
 #include "fake_window.h"
 #include "form1.h"
@@ -70,6 +71,16 @@ TEST(Window, AutoRepeatReleaseIsNotAKeyUp) {
   QKeyEvent release(QEvent::KeyRelease, Qt::Key_Down, Qt::NoModifier);
   QCoreApplication::sendEvent(&window, &release);
   EXPECT_EQ(game.落下_間隔, 60);
+}
+
+TEST(Window, ClickOnTheSurfaceBeforeAGameIsRefused) {
+  RecordingSound sound;
+  GameWindow window(sound);
+  QMouseEvent press(QEvent::MouseButtonPress, QPointF(100, 100), QPointF(100, 100), Qt::LeftButton,
+                    Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(window.centralWidget(), &press);
+  // No sound files here, so the refusal sound plays from an empty slot.
+  EXPECT_EQ(sound.calls, std::vector<std::string>{"dsPlay 0"});
 }
 
 TEST(Window, SurfaceHasTheLayoutSize) {
