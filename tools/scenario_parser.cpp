@@ -303,6 +303,8 @@ ParseResult Parse(std::string_view text, const Limits& limits) {
     if (content.empty()) continue;
     Command command;
     command.line = line_number;
+    // A bad board row is reported at its own line, not at "board".
+    int failing_line = line_number;
     try {
       const auto words = Words(content);
       if (words[0] == "board") {
@@ -313,16 +315,11 @@ ParseResult Parse(std::string_view text, const Limits& limits) {
           const int row_line = static_cast<int>(i) + 1;
           const std::string_view row_text = Content(lines[i++]);
           if (row_text.empty()) continue;
-          try {
-            BoardRow(row_text, row, command);
-          } catch (const Failure& failure) {
-            result.commands.clear();
-            result.error_line = row_line;
-            result.error = failure.message;
-            return result;
-          }
+          failing_line = row_line;
+          BoardRow(row_text, row, command);
           ++row;
         }
+        failing_line = line_number;
         if (row <= 16) {
           throw Failure{"board needs 16 rows, the script ends after " + std::to_string(row - 1)};
         }
@@ -331,7 +328,7 @@ ParseResult Parse(std::string_view text, const Limits& limits) {
       }
     } catch (const Failure& failure) {
       result.commands.clear();
-      result.error_line = line_number;
+      result.error_line = failing_line;
       result.error = failure.message;
       return result;
     }
