@@ -40,16 +40,6 @@ std::string TwoDigits(int n) {
 
 }  // namespace
 
-void HeardSound::dsPlay(std::int32_t buffer) {
-  RecordingSound::dsPlay(buffer);
-  heard.push_back(buffer);
-}
-
-void HeardSound::dsPlayLooping(std::int32_t buffer) {
-  RecordingSound::dsPlayLooping(buffer);
-  heard.push_back(buffer);
-}
-
 Session::Session(std::ostream& out, Options options)
     : out_(out), options_(options), form_(window_, sound_) {
   window_.record_drawing = false;
@@ -64,14 +54,14 @@ bool Session::Tick() {
                      "the run may take at most " + std::to_string(options_.tick_budget) + " ticks"};
   }
   ++ticks_;
-  const std::size_t before = sound_.heard.size();
+  const std::size_t before = sound_.played.size();
   window_.Advance(1.0 / 64);
   form_.Timer1_Timer();
   // The list of waits is only for tests that look at it; a long run would
   // let it grow without end.
   if (window_.waits.size() > 4096) window_.waits.clear();
-  for (std::size_t i = before; i < sound_.heard.size(); ++i) {
-    if (sound_.heard[i] == form_.音_石着地) {
+  for (std::size_t i = before; i < sound_.played.size(); ++i) {
+    if (sound_.played[i] == form_.音_石着地) {
       ++landings_;
       return true;
     }
@@ -214,8 +204,8 @@ void Session::DumpItem(const std::string& item) {
     out_ << ' ' << OrientationText(form_.落下石_向き);
   }
   if (item == "音") {
-    for (; sounds_shown_ < sound_.heard.size(); ++sounds_shown_) {
-      const std::int32_t handle = sound_.heard[sounds_shown_];
+    for (; sounds_shown_ < sound_.played.size(); ++sounds_shown_) {
+      const std::int32_t handle = sound_.played[sounds_shown_];
       const std::string name = SoundSlotName(form_, handle);
       out_ << ' ' << (name.empty() ? "?" + std::to_string(handle) : name);
     }

@@ -29,15 +29,6 @@ struct RunFailure {
   std::string message;
 };
 
-// Records every call like RecordingSound and keeps the buffers started,
-// once or looping, in the order they were started.
-class HeardSound : public RecordingSound {
- public:
-  void dsPlay(std::int32_t buffer) override;
-  void dsPlayLooping(std::int32_t buffer) override;
-  std::vector<std::int32_t> heard;
-};
-
 class Session {
  public:
   // Opens the window with all ten sounds present and runs Form_Load.
@@ -57,7 +48,7 @@ class Session {
 
   Form1& form() { return form_; }
   FakeWindow& window() { return window_; }
-  HeardSound& sound() { return sound_; }
+  RecordingSound& sound() { return sound_; }
   long long ticks() const { return ticks_; }
   long long landings() const { return landings_; }
 
@@ -72,7 +63,7 @@ class Session {
   std::ostream& out_;
   Options options_;
   FakeWindow window_;
-  HeardSound sound_;
+  RecordingSound sound_;
   Form1 form_;
   int line_ = 0;
   long long ticks_ = 0;

@@ -127,6 +127,7 @@ void RecordingSound::dsPlay(std::int32_t buffer) {
 
 void RecordingSound::dsPlayLooping(std::int32_t buffer) {
   calls.push_back("dsPlayLooping " + std::to_string(buffer));
+  played.push_back(buffer);
 }
 
 void RecordingSound::dsStop(std::int32_t buffer) {

@@ -85,9 +85,9 @@ class RecordingSound : public SoundLibrary {
   void dsFree(std::int32_t buffer) override;
   void dsTerminate(std::int32_t device) override;
 
-  std::int32_t device = 7;         // what dsInitialize answers; 0 for no device
-  std::vector<std::string> calls;  // "dsPlay 3", "dsCreateDSB 7 44 3", ...
-  std::vector<std::int32_t> played;
+  std::int32_t device = 7;           // what dsInitialize answers; 0 for no device
+  std::vector<std::string> calls;    // "dsPlay 3", "dsCreateDSB 7 44 3", ...
+  std::vector<std::int32_t> played;  // buffers started, once or looping, in order
   std::int32_t next_buffer = 1;
 };
 
