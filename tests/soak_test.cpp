@@ -10,96 +10,28 @@
 #include <cstdint>
 #include <cstdlib>
 #include <iostream>
-#include <numeric>
 #include <random>
 #include <sstream>
 #include <string>
 #include <string_view>
 
 #include "board_text.h"
+#include "rules_model.h"
 #include "scenario_runner.h"
 
 namespace zonbeli::scenario {
 namespace {
 
-using Board = std::array<std::array<符号, 17>, 12>;
-
 constexpr std::u32string_view kCodes = U" 爆星発歩香桂銀金角飛王";
-constexpr std::u32string_view kPieces = kCodes.substr(4);
 
 long long FromEnvironment(const char* name, long long fallback) {
   const char* text = std::getenv(name);
   return text == nullptr || *text == '\0' ? fallback : std::atoll(text);
 }
 
-bool IsPiece(符号 code) {
-  return kPieces.find(code) != std::u32string_view::npos;
-}
-
 // Codes as numbers, so that a failing check can print them.
 std::uint32_t N(符号 code) {
   return static_cast<std::uint32_t>(code);
-}
-
-// The moves of the pieces, facing up the well, written out afresh from the
-// rules rather than taken from the game.
-bool Attacks(const Board& board, int p, int q, int r, int s) {
-  const int dc = r - p;
-  const int dr = s - q;
-  if (dc == 0 && dr == 0) return false;
-  const auto sign = [](int n) { return (n > 0) - (n < 0); };
-  const auto line_is_open = [&] {
-    for (int c = p + sign(dc), w = q + sign(dr); c != r || w != s; c += sign(dc), w += sign(dr)) {
-      if (board[c][w] != U' ') return false;
-    }
-    return true;
-  };
-  switch (board[p][q]) {
-    case U'歩':
-      return dc == 0 && dr == -1;
-    case U'香':
-      return dc == 0 && dr < 0 && line_is_open();
-    case U'桂':
-      return dr == -2 && std::abs(dc) == 1;
-    case U'銀':
-      return std::abs(dc) <= 1 && (dr == -1 || (dr == 1 && dc != 0));
-    case U'金':
-      return (std::abs(dc) <= 1 && (dr == -1 || dr == 0)) || (dc == 0 && dr == 1);
-    case U'角':
-      return std::abs(dc) == std::abs(dr) && line_is_open();
-    case U'飛':
-      return (dc == 0 || dr == 0) && line_is_open();
-    case U'王':
-      return std::abs(dc) <= 1 && std::abs(dr) <= 1;
-    default:
-      return false;
-  }
-}
-
-// The size of the largest set of same-kind pieces joined by attacks.
-int LargestGroup(const Board& board) {
-  std::vector<std::size_t> parent(12 * 17);
-  std::iota(parent.begin(), parent.end(), std::size_t{0});
-  const auto find = [&parent](std::size_t x) {
-    while (parent[x] != x) x = parent[x];
-    return x;
-  };
-  const auto cell = [](int column, int row) { return static_cast<std::size_t>(column * 17 + row); };
-  for (int p = 1; p <= 11; ++p) {
-    for (int q = 2; q <= 16; ++q) {
-      for (int r = 1; IsPiece(board[p][q]) && r <= 11; ++r) {
-        for (int s = 2; s <= 16; ++s) {
-          if (board[r][s] == board[p][q] && Attacks(board, p, q, r, s))
-            parent[find(cell(p, q))] = find(cell(r, s));
-        }
-      }
-    }
-  }
-  std::vector<int> size(parent.size(), 0);
-  for (int c = 1; c <= 11; ++c) {
-    for (int r = 2; r <= 16; ++r) size[find(cell(c, r))] += IsPiece(board[c][r]);
-  }
-  return *std::max_element(size.begin(), size.end());
 }
 
 Command Make(Op op, long long number = 0, std::string name = "") {
@@ -118,14 +50,14 @@ class Soak : public testing::Test {
   long long games = 0, landings = 0, game_overs = 0, bombs = 0, stars = 0, score_before = 0;
   // The board, the waiting trio and the stones the falling trio adds to
   // each column, as they were before the tick.
-  Board before{};
+  Grid before{};
   std::u32string next_before;
   std::array<int, 12> added{};
 
   bool Running() const { return form.待機フラグ != Form1::定数_オン; }
 
   void CheckLanding() {
-    const Board& board = form.盤;
+    const Grid& board = form.盤;
     std::string picture;
     for (const std::string& row : BoardRows(form)) picture += row + "\n";
     SCOPED_TRACE("landing " + std::to_string(landings) + " of game " + std::to_string(games) +
@@ -147,7 +79,7 @@ class Soak : public testing::Test {
       }
       return;
     }
-    const auto stones = [](const Board& b, int column) {
+    const auto stones = [](const Grid& b, int column) {
       return std::count_if(b[column].begin() + 2, b[column].end(),
                            [](符号 c) { return c != U' '; });
     };
@@ -166,7 +98,7 @@ class Soak : public testing::Test {
             << "column " << column << " was dropped but row " << row - 1 << " hangs";
       }
     }
-    ASSERT_LT(LargestGroup(board), 3) << "a group of three or more survived the chain";
+    ASSERT_TRUE(Group(board).in_threes.empty()) << "a group of three or more survived the chain";
 
     // The trio just started is the one that waited, lying under the preview;
     // a bomb trio that found its entry blocked blew up where it waited.
