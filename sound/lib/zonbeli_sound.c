@@ -3,7 +3,7 @@
 #include <SDL.h>
 #include <SDL_mixer.h>
 #include <dlfcn.h>
-#include <limits.h>
+#include <stdarg.h>
 #include <stdio.h>
 #include <string.h>
 
@@ -23,6 +23,11 @@ enum {
   OUTPUT_CHUNK_FRAMES = 1024,
   /* Keeps the reuse count small enough for every handle to stay a positive int32_t. */
   MAX_REUSE = 0x7FFFFF,
+  /* With nothing sounding for this long the output is let go, so that no audio thread keeps
+   * waking the machine while the game sits in its first screen; the next play opens it again.
+   * Two seconds of silence end any fade-out an output may still be playing. */
+  QUIET_MS = 2000,
+  QUIET_CHECK_MS = 500,
 };
 
 /* Anything outside these is a damaged header rather than a real recording. */
@@ -31,8 +36,7 @@ enum {
 #define MAX_SECONDS 600u
 
 typedef struct {
-  Mix_Chunk* chunk; /* NULL while the slot is free */
-  Uint8* samples;   /* in the mixer's format; the chunk points at them but does not own them */
+  Mix_Chunk chunk; /* chunk.abuf is NULL while the slot is free */
   int music;
   int32_t reuse; /* counts frees, so a stale handle never reaches a newer buffer in its slot */
 } Slot;
@@ -41,12 +45,26 @@ static Slot slots[MAX_BUFFERS];
 static int32_t live_device;
 static int32_t last_device;
 
+/* The output may be let go and opened again behind the caller's back, from SDL's timer thread;
+ * this lock keeps that apart from the caller's own calls. It lives as long as the process, since
+ * a timer callback already under way may still reach for it after dsTerminate. */
+static SDL_mutex* lock;
+static int output_open;
+static SDL_TimerID quiet_timer;
+static Uint64 quiet_since; /* 0 while something sounds */
+static int output_lost;    /* reopening failed, and was said once */
+
+static char refusal[200];
+
+typedef enum { SAMPLE_U8, SAMPLE_S16, SAMPLE_S24, SAMPLE_S32, SAMPLE_F32, SAMPLE_F64 } SampleType;
+
 typedef struct {
-  SDL_AudioFormat format;
-  Uint8 channels;
+  SampleType type;
+  unsigned channels;
+  unsigned frame_bytes;
   int rate;
   const Uint8* data;
-  Uint32 data_bytes; /* whole frames only */
+  Uint64 frames;
 } WaveImage;
 
 static Uint16 read_le16(const Uint8* p) {
@@ -103,72 +121,118 @@ static void report(const char* what) {
   fprintf(stderr, "zonbeli_sound: %s: %.*s\n", what, why_length, why);
 }
 
+/* Says why dsCreateDSB answered 0, for dsLoadError; always returns 0. */
+static int refuse(const char* format, ...) {
+  va_list arguments;
+  va_start(arguments, format);
+  vsnprintf(refusal, sizeof refusal, format, arguments);
+  va_end(arguments);
+  return 0;
+}
+
 /* WAVE_FORMAT_EXTENSIBLE names its sample type by GUID; this is the tail shared by all of them
- * after the 32-bit format tag, which must be 1 (integer PCM). */
+ * after the 32-bit format tag. */
 static const Uint8 extensible_guid_tail[12] = {0x00, 0x00, 0x10, 0x00, 0x80, 0x00,
                                                0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
 
+enum { TAG_PCM = 1, TAG_FLOAT = 3, TAG_EXTENSIBLE = 0xFFFE };
+
 static int parse_format(const Uint8* fmt, Uint32 size, WaveImage* wave) {
-  if (size < 16) return 0;
-  Uint16 tag = read_le16(fmt);
+  if (size < 16) return refuse("its fmt chunk is too short");
+  Uint32 tag = read_le16(fmt);
   Uint16 channels = read_le16(fmt + 2);
   Uint32 rate = read_le32(fmt + 4);
   Uint16 block_align = read_le16(fmt + 12);
   Uint16 bits = read_le16(fmt + 14);
-  if (tag == 0xFFFE) {
-    if (size < 40 || read_le16(fmt + 16) < 22 || read_le32(fmt + 24) != 1 ||
+  if (tag == TAG_EXTENSIBLE) {
+    if (size < 40 || read_le16(fmt + 16) < 22 ||
         memcmp(fmt + 28, extensible_guid_tail, sizeof extensible_guid_tail) != 0) {
-      return 0;
+      return refuse("its extensible fmt chunk is damaged");
     }
-  } else if (tag != 1) {
-    return 0;
+    tag = read_le32(fmt + 24);
   }
-  if (channels < 1 || channels > 2 || (bits != 8 && bits != 16)) return 0;
-  if (rate < MIN_RATE || rate > MAX_RATE) return 0;
-  if (block_align != channels * (bits / 8)) return 0;
-  wave->format = bits == 8 ? AUDIO_U8 : AUDIO_S16LSB;
-  wave->channels = (Uint8)channels;
+  if (tag != TAG_PCM && tag != TAG_FLOAT) {
+    return refuse("its samples are coded (format 0x%04X); only PCM and float play", (unsigned)tag);
+  }
+  if (channels == 0) return refuse("it has no channels");
+  if (tag == TAG_PCM && bits == 8) {
+    wave->type = SAMPLE_U8;
+  } else if (tag == TAG_PCM && bits == 16) {
+    wave->type = SAMPLE_S16;
+  } else if (tag == TAG_PCM && bits == 24) {
+    wave->type = SAMPLE_S24;
+  } else if (tag == TAG_PCM && bits == 32) {
+    wave->type = SAMPLE_S32;
+  } else if (tag == TAG_FLOAT && bits == 32) {
+    wave->type = SAMPLE_F32;
+  } else if (tag == TAG_FLOAT && bits == 64) {
+    wave->type = SAMPLE_F64;
+  } else {
+    return refuse("%u-bit %s samples do not play", (unsigned)bits,
+                  tag == TAG_FLOAT ? "float" : "integer");
+  }
+  if (rate < MIN_RATE || rate > MAX_RATE) {
+    return refuse("its rate of %u Hz is outside %u to %u Hz", (unsigned)rate, MIN_RATE, MAX_RATE);
+  }
+  if (block_align != (Uint32)channels * (bits / 8u)) {
+    return refuse("its block size %u does not fit %u channels of %u bits", (unsigned)block_align,
+                  (unsigned)channels, (unsigned)bits);
+  }
+  wave->channels = channels;
+  wave->frame_bytes = block_align;
   wave->rate = (int)rate;
   return 1;
 }
 
-/* Every size in the header is checked against the bytes actually given before it is used. */
+/* Streaming tools write the RIFF and data sizes before they know them, as 0 or 0xFFFFFFFF, and
+ * a file cut short claims more than it holds: in each case the sound runs to the image's end.
+ * Every other size is checked against the bytes actually given before it is used. */
+static int size_unknown(Uint32 size, size_t room) {
+  return size == 0 || size == 0xFFFFFFFFu || size > room;
+}
+
 static int parse_wave(const Uint8* image, size_t length, WaveImage* wave) {
   if (length < 12 || memcmp(image, "RIFF", 4) != 0 || memcmp(image + 8, "WAVE", 4) != 0) {
-    return 0;
+    return refuse("it is not a RIFF/WAVE file");
   }
   Uint32 riff_size = read_le32(image + 4);
-  if (riff_size < 4 || riff_size > length - 8) return 0;
-  size_t end = 8 + (size_t)riff_size;
+  size_t end =
+      riff_size < 4 || size_unknown(riff_size, length - 8) ? length : 8 + (size_t)riff_size;
   size_t pos = 12;
   const Uint8* fmt = NULL;
   Uint32 fmt_size = 0;
   const Uint8* data = NULL;
-  Uint32 data_size = 0;
+  size_t data_size = 0;
   while (end - pos >= 8) {
     const Uint8* id = image + pos;
-    Uint32 size = read_le32(image + pos + 4);
+    size_t size = read_le32(image + pos + 4);
     pos += 8;
-    if (size > end - pos) return 0;
-    if (memcmp(id, "fmt ", 4) == 0) {
-      if (fmt != NULL) return 0;
-      fmt = image + pos;
-      fmt_size = size;
-    } else if (memcmp(id, "data", 4) == 0) {
-      if (data != NULL) return 0;
+    if (memcmp(id, "data", 4) == 0) {
+      if (data != NULL) return refuse("it has two data chunks");
+      if (size_unknown((Uint32)size, end - pos)) size = end - pos;
       data = image + pos;
       data_size = size;
+    } else if (size > end - pos) {
+      if (memcmp(id, "fmt ", 4) == 0) return refuse("its fmt chunk is cut short");
+      break;
+    } else if (memcmp(id, "fmt ", 4) == 0) {
+      if (fmt != NULL) return refuse("it has two fmt chunks");
+      fmt = image + pos;
+      fmt_size = (Uint32)size;
     }
     pos += size;
     /* Odd-sized chunks are followed by a pad byte, which a last chunk may lack. */
     if ((size & 1u) != 0 && pos < end) pos++;
   }
-  if (fmt == NULL || data == NULL || !parse_format(fmt, fmt_size, wave)) return 0;
-  Uint32 frame_bytes = (Uint32)wave->channels * SDL_AUDIO_BITSIZE(wave->format) / 8u;
-  Uint32 frames = data_size / frame_bytes;
-  if (frames == 0 || frames / (Uint32)wave->rate >= MAX_SECONDS) return 0;
+  if (fmt == NULL) return refuse("it has no fmt chunk");
+  if (data == NULL) return refuse("it has no data chunk");
+  if (!parse_format(fmt, fmt_size, wave)) return 0;
+  wave->frames = data_size / wave->frame_bytes;
+  if (wave->frames == 0) return refuse("its data chunk holds no sound");
+  if (wave->frames / (Uint64)wave->rate >= MAX_SECONDS) {
+    return refuse("it lasts %u minutes or more", MAX_SECONDS / 60u);
+  }
   wave->data = data;
-  wave->data_bytes = frames * frame_bytes;
   return 1;
 }
 
@@ -182,9 +246,13 @@ enum {
   SINC_STEPS = 512, /* table entries per lobe; weights between them are interpolated */
   SINC_TABLE_SIZE = SINC_ZERO_CROSSINGS * SINC_STEPS + 2,
   /* Output moments fall on as many distinct fractions of an input frame as the output rate
-   * divided by the greatest common divisor of the two rates: 2 from 22050 Hz, 147 from 48 kHz.
-   * Up to this many weights in all, every fraction's weights are worked out once. */
-  MAX_PHASE_WEIGHTS = 32768,
+   * divided by the greatest common divisor of the two rates: 2 from 22050 Hz, 147 from 48 kHz,
+   * but all 44100 from an odd rate such as 191999 Hz. The weights of each fraction are worked
+   * out once, before converting, into a table of at most this many; when the fractions need
+   * more, the table holds evenly spaced fractions instead and each moment takes the nearest.
+   * The most it is off, half a step of (table size / taps) steps per input frame, shifts a
+   * tone at the top of the passband by a phase some 85 dB below its level. */
+  MAX_PHASE_WEIGHTS = 1 << 20,
 };
 #define SINC_ROLLOFF 0.96
 #define KAISER_BETA 8.0
@@ -264,28 +332,84 @@ static float weigh(const float* x, const float* weights, int taps) {
   return (a + b) + (c + d);
 }
 
-/* Frames [first, first + count) of the image as mono samples on the 16-bit scale; frames
- * before its start or past its end are silence. */
-static void decode(const WaveImage* wave, Sint64 first, int count, float* out) {
-  Sint64 frames =
-      wave->data_bytes / ((Uint32)wave->channels * SDL_AUDIO_BITSIZE(wave->format) / 8u);
+/* Float samples run from -1 to 1; beyond that they would only clip, and a NaN or an infinity
+ * would spread through every weighted sum it enters. */
+static float from_float(double x) {
+  if (x != x) return 0.0f;
+  if (x > 1.0) x = 1.0;
+  if (x < -1.0) x = -1.0;
+  return (float)(x * 32768.0);
+}
+
+/* One sample on the 16-bit scale. Inlined with a constant type, it leaves no test behind. */
+static inline float sample_at(SampleType type, const Uint8* p) {
+  switch (type) {
+    case SAMPLE_U8:
+      return (float)((p[0] - 128) * 256);
+    case SAMPLE_S16:
+      return (float)(Sint16)read_le16(p);
+    case SAMPLE_S24: {
+      Sint32 v = (Sint32)(p[0] | (p[1] << 8) | (p[2] << 16));
+      return (float)(v >= 0x800000 ? v - 0x1000000 : v) / 256.0f;
+    }
+    case SAMPLE_S32:
+      return (float)(Sint32)read_le32(p) / 65536.0f;
+    case SAMPLE_F32: {
+      Uint32 bits = read_le32(p);
+      float x;
+      memcpy(&x, &bits, sizeof x);
+      return from_float(x);
+    }
+    case SAMPLE_F64: {
+      Uint64 bits = read_le32(p) | (Uint64)read_le32(p + 4) << 32;
+      double x;
+      memcpy(&x, &bits, sizeof x);
+      return from_float(x);
+    }
+  }
+  return 0.0f;
+}
+
+/* Every channel weighs the same in the mix-down. */
+static inline void decode_as(SampleType type, const WaveImage* wave, Sint64 first, int count,
+                             float* out) {
+  const unsigned bytes = wave->frame_bytes / wave->channels;
+  const float share = 1.0f / (float)wave->channels;
   for (int i = 0; i < count; i++) {
     Sint64 frame = first + i;
-    if (frame < 0 || frame >= frames) {
+    if (frame < 0 || (Uint64)frame >= wave->frames) {
       out[i] = 0.0f;
       continue;
     }
+    const Uint8* p = wave->data + (Uint64)frame * wave->frame_bytes;
     float sum = 0.0f;
-    for (int c = 0; c < wave->channels; c++) {
-      Sint64 index = frame * wave->channels + c;
-      if (wave->format == AUDIO_U8) {
-        sum += (float)((wave->data[index] - 128) * 256);
-      } else {
-        const Uint8* p = wave->data + 2 * index;
-        sum += (float)(Sint16)read_le16(p);
-      }
-    }
-    out[i] = sum / (float)wave->channels;
+    for (unsigned c = 0; c < wave->channels; c++, p += bytes) sum += sample_at(type, p);
+    out[i] = wave->channels == 1 ? sum : sum * share;
+  }
+}
+
+/* Frames [first, first + count) of the image as mono samples on the 16-bit scale; frames
+ * before its start or past its end are silence. */
+static void decode(const WaveImage* wave, Sint64 first, int count, float* out) {
+  switch (wave->type) {
+    case SAMPLE_U8:
+      decode_as(SAMPLE_U8, wave, first, count, out);
+      break;
+    case SAMPLE_S16:
+      decode_as(SAMPLE_S16, wave, first, count, out);
+      break;
+    case SAMPLE_S24:
+      decode_as(SAMPLE_S24, wave, first, count, out);
+      break;
+    case SAMPLE_S32:
+      decode_as(SAMPLE_S32, wave, first, count, out);
+      break;
+    case SAMPLE_F32:
+      decode_as(SAMPLE_F32, wave, first, count, out);
+      break;
+    case SAMPLE_F64:
+      decode_as(SAMPLE_F64, wave, first, count, out);
+      break;
   }
 }
 
@@ -295,23 +419,12 @@ static Sint16 to_sample(float value) {
   return (Sint16)(value >= 0.0f ? (int)(value + 0.5f) : -(int)(0.5f - value));
 }
 
-typedef struct {
-  int channels;
-  int rate;
-} OutputFormat;
-
-static void put_frame(Sint16* out, Uint64 frame, int channels, float value) {
-  Sint16 sample = to_sample(value);
-  for (int c = 0; c < channels; c++) out[frame * (Uint64)channels + (Uint64)c] = sample;
-}
-
 /* Converts the whole image into `out`, which has room for exactly `out_frames` frames. Output
  * frame k stands for the moment k / out rate, which falls on input frame k * in rate / out rate;
  * both are kept as exact fractions, so a long sound never drifts. */
-static int convert(const WaveImage* wave, const OutputFormat* format, Sint16* out,
-                   Uint64 out_frames) {
+static int convert(const WaveImage* wave, Sint16* out, Uint64 out_frames) {
   const Uint64 in_rate = (Uint64)wave->rate;
-  const Uint64 out_rate = (Uint64)format->rate;
+  const Uint64 out_rate = OUTPUT_RATE;
   const int piece = ZONBELI_SOUND_PIECE_FRAMES;
   if (in_rate == out_rate) {
     float* window = SDL_malloc(sizeof(float) * (size_t)piece);
@@ -319,7 +432,7 @@ static int convert(const WaveImage* wave, const OutputFormat* format, Sint16* ou
     for (Uint64 k = 0; k < out_frames; k += (Uint64)piece) {
       int count = (int)SDL_min((Uint64)piece, out_frames - k);
       decode(wave, (Sint64)k, count, window);
-      for (int i = 0; i < count; i++) put_frame(out, k + (Uint64)i, format->channels, window[i]);
+      for (int i = 0; i < count; i++) out[k + (Uint64)i] = to_sample(window[i]);
     }
     SDL_free(window);
     return 1;
@@ -339,21 +452,22 @@ static int convert(const WaveImage* wave, const OutputFormat* format, Sint16* ou
     divisor = other;
     other = rest;
   }
-  Uint64 phases = out_rate / divisor;
-  int precomputed = phases * (Uint64)filter.taps <= MAX_PHASE_WEIGHTS;
-  size_t weight_count = precomputed ? (size_t)phases * (size_t)filter.taps : (size_t)filter.taps;
+  /* Row r of the table holds the weights for a moment r / steps of a frame past the middle one;
+   * the extra last row, a whole frame past it, catches moments that round up. */
+  Uint64 steps = out_rate / divisor;
+  if ((steps + 1) * (Uint64)filter.taps > MAX_PHASE_WEIGHTS) {
+    steps = MAX_PHASE_WEIGHTS / (Uint64)filter.taps - 1;
+  }
   Uint64 block = SDL_max(1u, (Uint64)piece * out_rate / in_rate);
   float* window = SDL_malloc(sizeof(float) * (size_t)(piece + filter.taps + 2));
-  float* weights = SDL_malloc(sizeof(float) * weight_count);
+  float* weights = SDL_malloc(sizeof(float) * (size_t)((steps + 1) * (Uint64)filter.taps));
   if (window == NULL || weights == NULL) {
     SDL_free(window);
     SDL_free(weights);
     return 0;
   }
-  if (precomputed) {
-    for (Uint64 p = 0; p < phases; p++) {
-      fill_weights(&filter, (double)p / (double)phases, weights + p * (Uint64)filter.taps);
-    }
+  for (Uint64 r = 0; r <= steps; r++) {
+    fill_weights(&filter, (double)r / (double)steps, weights + r * (Uint64)filter.taps);
   }
 
   for (Uint64 k0 = 0; k0 < out_frames; k0 += block) {
@@ -364,14 +478,10 @@ static int convert(const WaveImage* wave, const OutputFormat* format, Sint16* ou
     for (Uint64 k = k0; k < k1; k++) {
       Uint64 position = k * in_rate;
       Sint64 centre = (Sint64)(position / out_rate);
-      Uint64 phase = position % out_rate / divisor;
-      const float* w = weights + phase * (Uint64)filter.taps;
-      if (!precomputed) {
-        w = weights;
-        fill_weights(&filter, (double)phase / (double)phases, weights);
-      }
-      put_frame(out, k, format->channels,
-                weigh(window + (centre - reach + 1 - first), w, filter.taps));
+      /* Exact when the table has a row for every fraction, the nearest row otherwise. */
+      Uint64 row = (position % out_rate * steps + out_rate / 2) / out_rate;
+      out[k] = to_sample(weigh(window + (centre - reach + 1 - first),
+                               weights + row * (Uint64)filter.taps, filter.taps));
     }
   }
   SDL_free(window);
@@ -381,24 +491,20 @@ static int convert(const WaveImage* wave, const OutputFormat* format, Sint16* ou
 
 /* The image's samples in the mixer's format, in a buffer of exactly their size. */
 static Uint8* load_samples(const WaveImage* wave, Uint32* out_bytes) {
-  OutputFormat format;
-  Uint16 sample_format = 0;
-  if (Mix_QuerySpec(&format.rate, &sample_format, &format.channels) == 0) return NULL;
-  if (sample_format != AUDIO_S16SYS || format.channels < 1 || format.rate < 1) return NULL;
-  Uint64 in_frames =
-      wave->data_bytes / ((Uint32)wave->channels * SDL_AUDIO_BITSIZE(wave->format) / 8u);
   Uint64 out_frames =
-      (in_frames * (Uint64)format.rate + (Uint64)wave->rate - 1u) / (Uint64)wave->rate;
-  Uint64 frame_bytes = 2u * (Uint64)format.channels;
-  if (out_frames == 0 || out_frames > (Uint64)INT_MAX / frame_bytes) return NULL;
-  size_t bytes = (size_t)(out_frames * frame_bytes);
+      (wave->frames * (Uint64)OUTPUT_RATE + (Uint64)wave->rate - 1u) / (Uint64)wave->rate;
+  size_t bytes = (size_t)(out_frames * sizeof(Sint16));
   Uint8* samples = SDL_malloc(bytes);
-  if (samples == NULL) return NULL;
-  if (wave->format == AUDIO_S16SYS && wave->channels == format.channels &&
-      wave->rate == format.rate) {
+  if (samples == NULL) {
+    refuse("out of memory");
+    return NULL;
+  }
+  if (wave->type == SAMPLE_S16 && wave->channels == OUTPUT_CHANNELS && wave->rate == OUTPUT_RATE &&
+      SDL_BYTEORDER == SDL_LIL_ENDIAN) {
     memcpy(samples, wave->data, bytes);
-  } else if (!convert(wave, &format, (Sint16*)(void*)samples, out_frames)) {
+  } else if (!convert(wave, (Sint16*)(void*)samples, out_frames)) {
     SDL_free(samples);
+    refuse("out of memory");
     return NULL;
   }
   *out_bytes = (Uint32)bytes;
@@ -415,7 +521,7 @@ static Slot* lookup(int32_t buffer) {
   int index = (int)(buffer & SLOT_MASK) - 1;
   if (index < 0 || index >= MAX_BUFFERS) return NULL;
   Slot* slot = &slots[index];
-  if (slot->chunk == NULL || slot->reuse != (buffer >> SLOT_BITS)) return NULL;
+  if (slot->chunk.abuf == NULL || slot->reuse != (buffer >> SLOT_BITS)) return NULL;
   return slot;
 }
 
@@ -423,106 +529,191 @@ static int channel_of(const Slot* slot) {
   return slot->music ? MUSIC_CHANNEL : 1 + (int)(slot - slots);
 }
 
-static void stop(const Slot* slot) {
+static void stop(Slot* slot) {
   int channel = channel_of(slot);
   /* The music channel may be busy with another music buffer, which must play on. */
-  if (Mix_GetChunk(channel) == slot->chunk) Mix_HaltChannel(channel);
+  if (output_open && Mix_GetChunk(channel) == &slot->chunk) Mix_HaltChannel(channel);
 }
 
 static void release(Slot* slot) {
   stop(slot);
-  Mix_FreeChunk(slot->chunk);
-  SDL_free(slot->samples);
-  slot->chunk = NULL;
-  slot->samples = NULL;
+  SDL_free(slot->chunk.abuf);
+  slot->chunk.abuf = NULL;
   slot->reuse = slot->reuse == MAX_REUSE ? 0 : slot->reuse + 1;
 }
 
-int32_t dsInitialize(intptr_t window) {
-  (void)window;
-  if (live_device != 0) return live_device;
-  /* SDL would otherwise take over SIGINT and SIGTERM, and Ctrl+C would no longer end the game. */
-  SDL_SetHintWithPriority(SDL_HINT_NO_SIGNAL_HANDLERS, "1", SDL_HINT_OVERRIDE);
-  hush_alsa();
+/* Says why on stderr when `say` is set. */
+static int open_output(int say) {
   if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
-    report("no audio output, playing silently");
-    unhush_alsa();
+    if (say) report("no audio output, playing silently");
     return 0;
   }
   /* No change of format is allowed: an output that wants another rate or stereo gets it from
    * SDL's converter, once for the whole mix, instead of every sound being resampled at load. */
   if (Mix_OpenAudioDevice(OUTPUT_RATE, AUDIO_S16SYS, OUTPUT_CHANNELS, OUTPUT_CHUNK_FRAMES, NULL,
                           0) != 0) {
-    report("cannot open the audio output, playing silently");
+    if (say) report("cannot open the audio output, playing silently");
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
-    unhush_alsa();
     return 0;
   }
   if (Mix_AllocateChannels(CHANNEL_COUNT) < CHANNEL_COUNT) {
-    report("cannot allocate mixing channels, playing silently");
+    if (say) report("cannot allocate mixing channels, playing silently");
     Mix_CloseAudio();
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
-    unhush_alsa();
     return 0;
   }
   Mix_ReserveChannels(CHANNEL_COUNT);
   Mix_Volume(-1, MIX_MAX_VOLUME);
-  last_device = last_device == INT32_MAX ? 1 : last_device + 1;
-  live_device = last_device;
+  output_open = 1;
+  quiet_since = 0;
+  return 1;
+}
+
+/* Closing the device alone leaves the audio subsystem's own threads, some of which poll for
+ * new devices; quitting it leaves none. */
+static void close_output(void) {
+  if (!output_open) return;
+  Mix_HaltChannel(-1);
+  Mix_CloseAudio();
+  SDL_QuitSubSystem(SDL_INIT_AUDIO);
+  output_open = 0;
+}
+
+/* Runs on SDL's timer thread every QUIET_CHECK_MS while the output is open. */
+static Uint32 check_quiet(Uint32 interval, void* unused) {
+  (void)unused;
+  Uint32 next = interval;
+  SDL_LockMutex(lock);
+  if (!output_open) {
+    next = 0;
+  } else if (Mix_Playing(-1) != 0) {
+    quiet_since = 0;
+  } else if (quiet_since == 0) {
+    quiet_since = SDL_GetTicks64();
+  } else if (SDL_GetTicks64() - quiet_since >= QUIET_MS) {
+    close_output();
+    next = 0;
+  }
+  if (next == 0) quiet_timer = 0;
+  SDL_UnlockMutex(lock);
+  return next;
+}
+
+static void watch_quiet(void) {
+  if (quiet_timer == 0) quiet_timer = SDL_AddTimer(QUIET_CHECK_MS, check_quiet, NULL);
+}
+
+/* A reopening that fails is said once; the game goes on silently and each play tries again. */
+static int ensure_output(void) {
+  if (output_open) return 1;
+  if (!open_output(!output_lost)) {
+    output_lost = 1;
+    return 0;
+  }
+  output_lost = 0;
+  watch_quiet();
+  return 1;
+}
+
+static void play(int32_t buffer, int loops) {
+  SDL_LockMutex(lock);
+  Slot* slot = lookup(buffer);
+  if (slot != NULL && ensure_output()) Mix_PlayChannel(channel_of(slot), &slot->chunk, loops);
+  SDL_UnlockMutex(lock);
+}
+
+int32_t dsInitialize(intptr_t window) {
+  (void)window;
+  if (live_device != 0) return live_device;
+  if (lock == NULL) lock = SDL_CreateMutex();
+  if (lock == NULL) {
+    report("no audio output, playing silently");
+    return 0;
+  }
+  /* SDL would otherwise take over SIGINT and SIGTERM, and Ctrl+C would no longer end the game. */
+  SDL_SetHintWithPriority(SDL_HINT_NO_SIGNAL_HANDLERS, "1", SDL_HINT_OVERRIDE);
+  if (SDL_InitSubSystem(SDL_INIT_TIMER) != 0) {
+    report("no timer for the audio output, playing silently");
+    return 0;
+  }
+  hush_alsa();
+  SDL_LockMutex(lock);
+  if (open_output(1)) {
+    output_lost = 0;
+    watch_quiet();
+    last_device = last_device == INT32_MAX ? 1 : last_device + 1;
+    live_device = last_device;
+  }
+  SDL_UnlockMutex(lock);
+  if (live_device == 0) {
+    SDL_QuitSubSystem(SDL_INIT_TIMER);
+    unhush_alsa();
+  }
   return live_device;
 }
 
 int32_t dsCreateDSB(int32_t device, const void* image, size_t length, int32_t flags) {
-  if (live_device == 0 || device != live_device || image == NULL) return 0;
+  if (live_device == 0 || device != live_device) return refuse("no audio output is open");
+  if (image == NULL) return refuse("there is no image");
   Slot* slot = NULL;
   for (int i = 0; i < MAX_BUFFERS && slot == NULL; i++) {
-    if (slots[i].chunk == NULL) slot = &slots[i];
+    if (slots[i].chunk.abuf == NULL) slot = &slots[i];
   }
-  WaveImage wave;
-  if (slot == NULL || !parse_wave(image, length, &wave)) return 0;
+  if (slot == NULL) return refuse("all %d buffers are taken", MAX_BUFFERS);
+  WaveImage wave = {0};
+  if (!parse_wave(image, length, &wave)) return 0;
   Uint32 bytes = 0;
   Uint8* samples = load_samples(&wave, &bytes);
   if (samples == NULL) return 0;
-  Mix_Chunk* chunk = Mix_QuickLoad_RAW(samples, bytes);
-  if (chunk == NULL) {
-    SDL_free(samples);
-    return 0;
-  }
-  slot->chunk = chunk;
-  slot->samples = samples;
+  slot->chunk.allocated = 0;
+  slot->chunk.abuf = samples;
+  slot->chunk.alen = bytes;
+  slot->chunk.volume = MIX_MAX_VOLUME;
   slot->music = flags == DS_LOAD_MUSIC;
+  refusal[0] = '\0';
   return handle_of(slot);
 }
 
+const char* dsLoadError(void) {
+  return refusal;
+}
+
 void dsPlay(int32_t buffer) {
-  Slot* slot = lookup(buffer);
-  if (slot != NULL) Mix_PlayChannel(channel_of(slot), slot->chunk, 0);
+  play(buffer, 0);
 }
 
 void dsPlayLooping(int32_t buffer) {
-  Slot* slot = lookup(buffer);
-  if (slot != NULL) Mix_PlayChannel(channel_of(slot), slot->chunk, -1);
+  play(buffer, -1);
 }
 
 void dsStop(int32_t buffer) {
+  SDL_LockMutex(lock);
   Slot* slot = lookup(buffer);
   if (slot != NULL) stop(slot);
+  SDL_UnlockMutex(lock);
 }
 
 void dsFree(int32_t buffer) {
+  SDL_LockMutex(lock);
   Slot* slot = lookup(buffer);
   if (slot != NULL) release(slot);
+  SDL_UnlockMutex(lock);
 }
 
 void dsTerminate(int32_t device) {
   if (live_device == 0 || device != live_device) return;
+  SDL_LockMutex(lock);
   for (int i = 0; i < MAX_BUFFERS; i++) {
-    if (slots[i].chunk != NULL) release(&slots[i]);
+    if (slots[i].chunk.abuf != NULL) release(&slots[i]);
   }
-  Mix_HaltChannel(-1);
-  Mix_CloseAudio();
-  Mix_Quit();
-  SDL_QuitSubSystem(SDL_INIT_AUDIO);
-  unhush_alsa();
+  close_output();
   live_device = 0;
+  SDL_TimerID timer = quiet_timer;
+  quiet_timer = 0;
+  SDL_UnlockMutex(lock);
+  /* A check already under way finds the output closed and ends itself. */
+  SDL_RemoveTimer(timer);
+  SDL_QuitSubSystem(SDL_INIT_TIMER);
+  Mix_Quit();
+  unhush_alsa();
 }

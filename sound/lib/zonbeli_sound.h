@@ -28,17 +28,26 @@ extern "C" {
 
 /* Opens the default audio output. The window is not needed on this platform and is ignored.
  * Returns the device handle, or 0 (after one line on stderr) when no output can be opened.
- * Calling it again while a device is open returns the same handle. */
+ * Calling it again while a device is open returns the same handle. After two seconds with
+ * nothing sounding the output is let go, so that no audio thread keeps running, and the next
+ * play opens it again; the device handle and every buffer stay valid meanwhile. */
 ZONBELI_SOUND_API int32_t dsInitialize(intptr_t window);
 
-/* Makes a playable buffer from a complete RIFF/WAVE image of `length` bytes: uncompressed PCM,
- * 8 or 16 bits, mono or stereo. Everything plays in mono at 44.1 kHz: a stereo image is mixed
- * down to the mean of its two sides, and one at another rate is resampled. An image already in
- * that format (16-bit mono at 44.1 kHz) is taken as it is and loads fastest. The bytes are
- * copied, so the caller may release them as soon as this returns. Returns 0 for a device handle
- * that is not the open one, and for an image that is damaged, truncated or in any other format. */
+/* Makes a playable buffer from a complete RIFF/WAVE image of `length` bytes: PCM of 8, 16, 24
+ * or 32 bits, or float of 32 or 64 bits, with any number of channels, at 4 to 192 kHz, for less
+ * than ten minutes. Everything plays in mono at 44.1 kHz: the channels are mixed down to their
+ * mean, and a sound at another rate is resampled. An image already in that format (16-bit mono
+ * at 44.1 kHz) is taken as it is and loads fastest. A RIFF or data size of 0 or 0xFFFFFFFF, as
+ * streaming tools leave them, or one larger than the image, means that the sound runs to the
+ * image's end, so a file cut short plays as far as it goes. The bytes are copied, so the caller
+ * may release them as soon as this returns. Returns 0 for a device handle that is not the open
+ * one, and for an image that is damaged or in any other format; dsLoadError then says why. */
 ZONBELI_SOUND_API int32_t dsCreateDSB(int32_t device, const void* image, size_t length,
                                       int32_t flags);
+
+/* Why the last dsCreateDSB returned 0, in a few English words ("24-bit float samples do not
+ * play"); "" after a load that succeeded. */
+ZONBELI_SOUND_API const char* dsLoadError(void);
 
 /* Starts the buffer once from its beginning and returns at once. */
 ZONBELI_SOUND_API void dsPlay(int32_t buffer);

@@ -1,0 +1,150 @@
+// The sound library's costs that a player can feel:
+//   Load/RATE        loading ten minutes of 16-bit mono at RATE Hz, the longest sound the
+//                    library takes; an odd rate must cost about what a round one does
+//   Idle             wake-ups a second of the whole process with nothing playing, while the
+//                    output is still open and once the library has let it go
+//   FirstSound/cold  how long after dsPlay the first sample reaches SDL's disk driver when
+//                    the output has been let go, against FirstSound/warm when it is open
+#include <benchmark/benchmark.h>
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "zonbeli_sound.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+void Put(std::vector<std::uint8_t>& b, std::uint32_t value, int bytes) {
+  for (int i = 0; i < bytes; i++) b.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+}
+
+// A 440 Hz tone of `seconds` at `rate`, 16-bit mono.
+std::vector<std::uint8_t> Tone(std::uint32_t rate, double seconds) {
+  const auto frames = static_cast<std::uint32_t>(rate * seconds);
+  std::vector<std::uint8_t> b = {'R', 'I', 'F', 'F'};
+  b.reserve(44 + 2 * static_cast<std::size_t>(frames));
+  Put(b, 36 + 2 * frames, 4);
+  for (char c : std::string("WAVEfmt ")) b.push_back(static_cast<std::uint8_t>(c));
+  Put(b, 16, 4), Put(b, 1, 2), Put(b, 1, 2), Put(b, rate, 4), Put(b, 2 * rate, 4), Put(b, 2, 2);
+  Put(b, 16, 2);
+  for (char c : std::string("data")) b.push_back(static_cast<std::uint8_t>(c));
+  Put(b, 2 * frames, 4);
+  for (std::uint32_t i = 0; i < frames; i++) {
+    const double t = static_cast<double>(i) / rate;
+    Put(b, static_cast<std::uint16_t>(std::lround(8000 * std::sin(2 * M_PI * 440 * t))), 2);
+  }
+  return b;
+}
+
+std::int32_t Open(const char* driver) {
+  setenv("SDL_AUDIODRIVER", driver, 1);
+  const std::int32_t device = dsInitialize(0);
+  if (device == 0) std::abort();
+  return device;
+}
+
+void Load(benchmark::State& state) {
+  const std::vector<std::uint8_t> image = Tone(static_cast<std::uint32_t>(state.range(0)), 599);
+  const std::int32_t device = Open("dummy");
+  for (auto _ : state) {
+    const std::int32_t buffer = dsCreateDSB(device, image.data(), image.size(), DS_LOAD_MUSIC);
+    if (buffer == 0) state.SkipWithError("refused");
+    dsFree(buffer);
+  }
+  dsTerminate(device);
+}
+BENCHMARK(Load)->Arg(44100)->Arg(48000)->Arg(191999)->Arg(192000)->Unit(benchmark::kMillisecond);
+
+// Context switches of every thread of this process so far.
+long Switches() {
+  long total = 0;
+  DIR* tasks = opendir("/proc/self/task");
+  while (dirent* task = readdir(tasks)) {
+    std::ifstream status(std::string("/proc/self/task/") + task->d_name + "/status");
+    for (std::string line; std::getline(status, line);) {
+      if (line.find("ctxt_switches:") != std::string::npos) {
+        total += std::atol(line.c_str() + line.find(':') + 1);
+      }
+    }
+  }
+  closedir(tasks);
+  return total;
+}
+
+double WakeupsPerSecond(double seconds) {
+  const long before = Switches();
+  std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+  return static_cast<double>(Switches() - before) / seconds;
+}
+
+void Idle(benchmark::State& state) {
+  const std::int32_t device = Open("dummy");
+  const std::vector<std::uint8_t> tone = Tone(44100, 0.1);
+  const std::int32_t buffer = dsCreateDSB(device, tone.data(), tone.size(), DS_LOAD_EFFECT);
+  for (auto _ : state) {
+    dsPlay(buffer);
+    state.counters["just_played"] = WakeupsPerSecond(1.0);
+    std::this_thread::sleep_for(std::chrono::seconds(3));
+    state.counters["long_silent"] = WakeupsPerSecond(5.0);
+  }
+  dsTerminate(device);
+}
+BENCHMARK(Idle)->Iterations(1)->Unit(benchmark::kSecond);
+
+// Milliseconds from dsPlay until the disk driver's file holds a sample that is not silence.
+double MillisecondsToSound(const std::string& path, std::int32_t buffer) {
+  struct stat file {};
+  stat(path.c_str(), &file);
+  const auto from = static_cast<std::streamoff>(file.st_size);
+  const Clock::time_point start = Clock::now();
+  dsPlay(buffer);
+  for (;;) {
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    // Opening the output anew starts the file anew.
+    in.seekg(in.tellg() < from ? 0 : from);
+    for (char c; in.get(c);) {
+      if (c != 0) return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+    }
+    std::this_thread::sleep_for(std::chrono::microseconds(200));
+  }
+}
+
+void FirstSound(benchmark::State& state) {
+  const bool cold = state.range(0) != 0;
+  const std::string path = "/tmp/zonbeli_sound_bench_" + std::to_string(getpid()) + ".raw";
+  setenv("SDL_DISKAUDIOFILE", path.c_str(), 1);
+  const std::int32_t device = Open("disk");
+  const std::vector<std::uint8_t> tone = Tone(44100, 0.05);
+  const std::int32_t buffer = dsCreateDSB(device, tone.data(), tone.size(), DS_LOAD_EFFECT);
+  std::vector<double> delays;
+  for (auto _ : state) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(cold ? 3000 : 300));
+    delays.push_back(MillisecondsToSound(path, buffer));
+    state.SetIterationTime(delays.back() / 1000);
+  }
+  dsTerminate(device);
+  std::remove(path.c_str());
+}
+BENCHMARK(FirstSound)
+    ->ArgName("cold")
+    ->Arg(0)
+    ->Arg(1)
+    ->Iterations(8)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
