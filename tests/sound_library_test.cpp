@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <numbers>
@@ -116,6 +117,26 @@ bool silent(const Samples& s) {
   return std::all_of(s.begin(), s.end(), [](int16_t x) { return x == 0; });
 }
 
+// From the first sample that is not silence to the last.
+Samples trimmed(const Samples& heard) {
+  const auto first = std::find_if(heard.begin(), heard.end(), [](int16_t s) { return s != 0; });
+  const auto last =
+      std::find_if(heard.rbegin(), heard.rend(), [](int16_t s) { return s != 0; }).base();
+  return first < last ? Samples(first, last) : Samples{};
+}
+
+// Threads of this process that SDL has named as its audio threads.
+int AudioThreads() {
+  int count = 0;
+  for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+    std::ifstream comm(task.path() / "comm");
+    std::string name;
+    std::getline(comm, name);
+    count += name.starts_with("SDLAudio");
+  }
+  return count;
+}
+
 // Whether something was heard and every sample of it lies `level` away from silence, give or
 // take the step or two that conversion through float may lose.
 ::testing::AssertionResult all_near(const Samples& s, int level) {
@@ -204,11 +225,7 @@ class Sound : public ::testing::Test {
   Samples Sounding(int32_t buffer, double milliseconds, void (*play)(int32_t) = dsPlay) {
     const size_t from = Written();
     play(buffer);
-    const Samples heard = Heard(from, Run(milliseconds));
-    const auto first = std::find_if(heard.begin(), heard.end(), [](int16_t s) { return s != 0; });
-    const auto last =
-        std::find_if(heard.rbegin(), heard.rend(), [](int16_t s) { return s != 0; }).base();
-    return first < last ? Samples(first, last) : Samples{};
+    return trimmed(Heard(from, Run(milliseconds)));
   }
 
   std::string path_;
@@ -286,7 +303,7 @@ TEST_F(Sound, OtherFormatsPlayAsTheirMonoMixAt44kHz) {
   };
   const Bytes tone = mono(Samples(4410, 5000));
   const std::tuple<const char*, Bytes, size_t, int> plays[] = {
-      {"24-bit", wav({.bits = 24}, frames({{0x200000, 3}})), 4410, 8192},
+      {"24-bit", wav({.bits = 24}, frames({{0xE00000, 3}})), 4410, 8192},
       {"32-bit", wav({.bits = 32}, frames({{0xC0000000, 4}})), 4410, 16384},
       {"32-bit float, 0.5", wav({.tag = 3, .bits = 32}, frames({{0x3F000000, 4}})), 4410, 16384},
       {"64-bit float, -0.25", wav({.tag = 3, .bits = 64}, frames({{0, 4}, {0xBFD00000, 4}})), 4410,
@@ -362,6 +379,23 @@ TEST_F(Sound, BadStaleAndOldHandlesDoNothing) {
   dsPlayLooping(buffer);
   EXPECT_TRUE(silent(Heard(0, Run(100)))) << "a buffer of the old device played";
   EXPECT_EQ(Sounding(reopened, 200), square(7000, 100));
+}
+
+TEST_F(Sound, TheOutputRestsInSilenceAndWakesWholeForTheNextSound) {
+  const int32_t music = Load(mono(square(4000, 50)), DS_LOAD_MUSIC);
+  const int32_t effect = Load(mono(square(7000, 100)));
+  dsPlayLooping(music);
+  std::this_thread::sleep_for(std::chrono::seconds(3));
+  EXPECT_EQ(AudioThreads(), 1) << "music that plays on must keep its output";
+  EXPECT_TRUE(all_near(Next(100), 4000));
+  dsStop(music);
+  for (int i = 0; i < 100 && AudioThreads() > 0; i++) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  EXPECT_EQ(AudioThreads(), 0) << "a silent output should have been let go";
+  // The disk driver starts its file anew with the output.
+  dsPlay(effect);
+  EXPECT_EQ(trimmed(Heard(0, RunUntil(ms(200)))), square(7000, 100));
 }
 
 TEST(SoundDevice, AMissingOutputSaysOneLineAndSignalsAreLeftAlone) {
