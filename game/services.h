@@ -89,6 +89,8 @@ class WindowServices {
   virtual double Random() = 0;
 
   virtual bool FileExists(const std::string& path) = 0;
+  // Bytes in the file, without reading any; 0 when it cannot be told.
+  virtual std::uint64_t FileSize(const std::string& path) = 0;
   // False with a message in `error` when the file cannot be read whole.
   virtual bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes,
                              std::string& error) = 0;
@@ -115,6 +117,8 @@ class SoundLibrary {
   virtual void dsStop(std::int32_t buffer) = 0;
   virtual void dsFree(std::int32_t buffer) = 0;
   virtual void dsTerminate(std::int32_t device) = 0;
+  // Why the last dsCreateDSB answered 0, for whoever installs the sounds; empty when unknown.
+  virtual std::string LoadError() { return {}; }
 };
 
 }  // namespace zonbeli

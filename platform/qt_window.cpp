@@ -274,6 +274,11 @@ bool GameWindow::FileExists(const std::string& path) {
   return QFileInfo(QString::fromStdString(path)).isFile();
 }
 
+std::uint64_t GameWindow::FileSize(const std::string& path) {
+  return static_cast<std::uint64_t>(
+      std::max<qint64>(QFileInfo(QString::fromStdString(path)).size(), 0));
+}
+
 bool GameWindow::ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes,
                                std::string& error) {
   QFile file(QString::fromStdString(path));

@@ -26,5 +26,8 @@ void SharedSoundLibrary::dsFree(std::int32_t buffer) {
 void SharedSoundLibrary::dsTerminate(std::int32_t device) {
   ::dsTerminate(device);
 }
+std::string SharedSoundLibrary::LoadError() {
+  return ::dsLoadError();
+}
 
 }  // namespace zonbeli

@@ -15,6 +15,7 @@ class SharedSoundLibrary final : public SoundLibrary {
   void dsStop(std::int32_t buffer) override;
   void dsFree(std::int32_t buffer) override;
   void dsTerminate(std::int32_t device) override;
+  std::string LoadError() override;
 };
 
 }  // namespace zonbeli

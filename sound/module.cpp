@@ -1,4 +1,6 @@
 // Opening the sound device, loading the ten sounds, the music switch.
+#include <cstdio>
+#include <new>
 #include <vector>
 
 #include "form1.h"
@@ -9,6 +11,12 @@ void Form1::サウンド_初期化(std::intptr_t window_handle) {
   サウンド_本体 = 音.dsInitialize(window_handle);
   if (サウンド_本体 == 0) サウンド_警告("Direct Soundインターフェースが作成できません。");
 }
+
+// No sound the game could play comes near this: its own music is 3.4 MB, and the
+// longest sound the library takes, ten minutes, needs 230 MB at 192 kHz in 16-bit mono,
+// 173 MB in 24-bit stereo at 48 kHz. A larger file is refused before any of it is read,
+// so that a damaged or hostile one cannot take the game's memory.
+constexpr std::uint64_t kLargestSoundFile = 256u << 20;
 
 // A sound dropped into the current directory wins over the game's own copy;
 // a sound found nowhere is simply silent.
@@ -21,17 +29,33 @@ std::int32_t Form1::サウンド_読込(const std::string& file_name, std::int32
     path = folder + "/" + file_name;
     if (!窓.FileExists(path)) return 0;
   }
+  if (窓.FileSize(path) > kLargestSoundFile) {
+    サウンド_警告("サウンドファイル「" + file_name + "」は大きすぎます（256 MiB まで）。");
+    return 0;
+  }
   std::vector<std::uint8_t> bytes;
   std::string error;
-  if (!窓.ReadWholeFile(path, bytes, error)) {
-    サウンド_警告("サウンドファイル「" + file_name + "」を読み込めません: " + error);
+  try {
+    if (!窓.ReadWholeFile(path, bytes, error)) {
+      サウンド_警告("サウンドファイル「" + file_name + "」を読み込めません: " + error);
+      return 0;
+    }
+  } catch (const std::bad_alloc& failure) {
+    サウンド_警告("サウンドファイル「" + file_name + "」を読み込めません: " + failure.what());
     return 0;
   }
   if (bytes.empty()) {
     サウンド_警告("サウンドファイル「" + file_name + "」が空です。");
     return 0;
   }
-  return 音.dsCreateDSB(サウンド_本体, bytes.data(), bytes.size(), flags);
+  const std::int32_t buffer = 音.dsCreateDSB(サウンド_本体, bytes.data(), bytes.size(), flags);
+  // The player hears silence, as with a missing file; whoever installed the file learns why.
+  if (buffer == 0) {
+    const std::string why = 音.LoadError();
+    if (!why.empty())
+      std::fprintf(stderr, "zonbeli: %s is not played: %s\n", path.c_str(), why.c_str());
+  }
+  return buffer;
 }
 
 void Form1::サウンド_終了() {

@@ -85,6 +85,11 @@ bool FakeWindow::FileExists(const std::string& path) {
   return files.count(path) != 0 || unreadable.count(path) != 0;
 }
 
+std::uint64_t FakeWindow::FileSize(const std::string& path) {
+  auto file = files.find(path);
+  return file == files.end() ? 0 : file->second.size();
+}
+
 bool FakeWindow::ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes,
                                std::string& error) {
   if (auto bad = unreadable.find(path); bad != unreadable.end()) {
