@@ -2,9 +2,13 @@
 //   Load/RATE        loading ten minutes of 16-bit mono at RATE Hz, the longest sound the
 //                    library takes; an odd rate must cost about what a round one does
 //   Idle             wake-ups a second of the whole process with nothing playing, while the
-//                    output is still open and once the library has let it go
-//   FirstSound/cold  how long after dsPlay the first sample reaches SDL's disk driver when
-//                    the output has been let go, against FirstSound/warm when it is open
+//                    output is still open and once the library has let it go, and how long
+//                    the dsPlay that opens it again takes, on the driver SDL_AUDIODRIVER
+//                    names (dummy if none; AUDIODEV=null SDL_AUDIODRIVER=alsa needs no card)
+//   FirstSound/cold  how long after dsPlay the first sample reaches SDL's disk driver's file
+//                    when the output has been let go, against cold:0 when it is open; the
+//                    file is written through stdio, so both include a block or two of delay.
+//                    dsPlay_ms is the time dsPlay itself took, which includes the reopening
 #include <benchmark/benchmark.h>
 #include <dirent.h>
 #include <sys/stat.h>
@@ -48,8 +52,8 @@ std::vector<std::uint8_t> Tone(std::uint32_t rate, double seconds) {
   return b;
 }
 
-std::int32_t Open(const char* driver) {
-  setenv("SDL_AUDIODRIVER", driver, 1);
+std::int32_t Open(const char* driver, bool overriding = true) {
+  setenv("SDL_AUDIODRIVER", driver, overriding ? 1 : 0);
   const std::int32_t device = dsInitialize(0);
   if (device == 0) std::abort();
   return device;
@@ -66,6 +70,10 @@ void Load(benchmark::State& state) {
   dsTerminate(device);
 }
 BENCHMARK(Load)->Arg(44100)->Arg(48000)->Arg(191999)->Arg(192000)->Unit(benchmark::kMillisecond);
+
+double Milliseconds(Clock::time_point since) {
+  return std::chrono::duration<double, std::milli>(Clock::now() - since).count();
+}
 
 // Context switches of every thread of this process so far.
 long Switches() {
@@ -90,32 +98,39 @@ double WakeupsPerSecond(double seconds) {
 }
 
 void Idle(benchmark::State& state) {
-  const std::int32_t device = Open("dummy");
+  const std::int32_t device = Open("dummy", false);
   const std::vector<std::uint8_t> tone = Tone(44100, 0.1);
   const std::int32_t buffer = dsCreateDSB(device, tone.data(), tone.size(), DS_LOAD_EFFECT);
   for (auto _ : state) {
+    const Clock::time_point start = Clock::now();
     dsPlay(buffer);
+    state.counters["dsPlay_ms"] = Milliseconds(start);
     state.counters["just_played"] = WakeupsPerSecond(1.0);
     std::this_thread::sleep_for(std::chrono::seconds(3));
     state.counters["long_silent"] = WakeupsPerSecond(5.0);
+    const Clock::time_point again = Clock::now();
+    dsPlay(buffer);
+    state.counters["dsPlay_again_ms"] = Milliseconds(again);
   }
   dsTerminate(device);
 }
 BENCHMARK(Idle)->Iterations(1)->Unit(benchmark::kSecond);
 
-// Milliseconds from dsPlay until the disk driver's file holds a sample that is not silence.
-double MillisecondsToSound(const std::string& path, std::int32_t buffer) {
+// Milliseconds from dsPlay until the disk driver's file holds a sample that is not silence;
+// `call` gets how long dsPlay itself took.
+double MillisecondsToSound(const std::string& path, std::int32_t buffer, double& call) {
   struct stat file {};
   stat(path.c_str(), &file);
   const auto from = static_cast<std::streamoff>(file.st_size);
   const Clock::time_point start = Clock::now();
   dsPlay(buffer);
+  call = Milliseconds(start);
   for (;;) {
     std::ifstream in(path, std::ios::binary | std::ios::ate);
     // Opening the output anew starts the file anew.
     in.seekg(in.tellg() < from ? 0 : from);
     for (char c; in.get(c);) {
-      if (c != 0) return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+      if (c != 0) return Milliseconds(start);
     }
     std::this_thread::sleep_for(std::chrono::microseconds(200));
   }
@@ -128,12 +143,14 @@ void FirstSound(benchmark::State& state) {
   const std::int32_t device = Open("disk");
   const std::vector<std::uint8_t> tone = Tone(44100, 0.05);
   const std::int32_t buffer = dsCreateDSB(device, tone.data(), tone.size(), DS_LOAD_EFFECT);
-  std::vector<double> delays;
+  double calls = 0;
   for (auto _ : state) {
     std::this_thread::sleep_for(std::chrono::milliseconds(cold ? 3000 : 300));
-    delays.push_back(MillisecondsToSound(path, buffer));
-    state.SetIterationTime(delays.back() / 1000);
+    double call = 0;
+    state.SetIterationTime(MillisecondsToSound(path, buffer, call) / 1000);
+    calls += call;
   }
+  state.counters["dsPlay_ms"] = calls / static_cast<double>(state.iterations());
   dsTerminate(device);
   std::remove(path.c_str());
 }
