@@ -1,5 +1,6 @@
 // Boxes, texts, digit pictures, the score, the level label, and the pause
 // that paces every animation.
+#include <algorithm>
 #include <string>
 
 #include "form1.h"
@@ -28,14 +29,27 @@ void Form1::描画_数値(double x, double y, int digit) {
 }
 
 // Four digits with leading zeros; a longer score grows to the left at the
-// same pitch rather than being lost.
+// same pitch, up to the six places that fit between the well's frame and
+// the window's edge. The places left of a shorter number are blanked, or a
+// fifth digit of the last game would stay beside the new 0000.
 void Form1::描画_スコア(double row, long value) {
-  if (value < 0) value = 0;
+  constexpr int kPlaces = 6;
+  constexpr long kWidest = 999'999;
+  value = std::clamp(value, 0L, kWidest);
   std::string digits = std::to_string(value);
   if (digits.size() < 4) digits.insert(0, 4 - digits.size(), '0');
   const double units_x = 16.6;
   const double pitch = 0.6;
   const auto count = static_cast<int>(digits.size());
+  const double top = row * マス_高さ;
+  if (count < kPlaces) {
+    const double left = (units_x - pitch * (kPlaces - 1)) * マス_幅;
+    const double first = (units_x - pitch * (count - 1)) * マス_幅;
+    const double digit_height = 25 * kTwipsPerPixel;
+    窓.FillBox(static_cast<float>(left), static_cast<float>(top),
+               static_cast<float>(first - kTwipsPerPixel),
+               static_cast<float>(top + digit_height - kTwipsPerPixel), QBColor(色_背景));
+  }
   for (int i = 0; i < count; ++i) {
     const double x = units_x - pitch * (count - 1 - i);
     描画_数値(x, row, digits[static_cast<std::size_t>(i)] - '0');

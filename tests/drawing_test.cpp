@@ -155,9 +155,22 @@ TEST_F(Drawing, ScoreShowsFourDigitsWithLeadingZeros) {
   EXPECT_EQ(window.drawing.back(), "picture SUUJI9 8715 6300");
 }
 
-TEST_F(Drawing, LongScoreKeepsEveryDigit) {
-  form.描画_スコア(12, 12345);
-  EXPECT_EQ(DigitsShown(window, 12, 5), (std::vector<int>{1, 2, 3, 4, 5}));
+// A long score keeps every digit up to the six that fit; whatever comes
+// after it leaves none of them behind, on the score and the hi-score rows.
+TEST_F(Drawing, ShorterScoreLeavesNoDigitOfALongerOne) {
+  FakeWindow fresh;
+  Form1 other(fresh, sound);
+  for (const double row : {12.0, 7.0}) {
+    other.描画_スコア(row, 0);
+    form.描画_スコア(row, 12345);
+    EXPECT_EQ(DigitsShown(window, row, 5), (std::vector<int>{1, 2, 3, 4, 5}));
+    form.描画_スコア(row, 12345678);
+    EXPECT_EQ(DigitsShown(window, row, 6), (std::vector<int>{9, 9, 9, 9, 9, 9}));
+    form.描画_スコア(row, 0);
+  }
+  const QRect trace = Difference(window.image(), fresh.image());
+  EXPECT_TRUE(trace.isEmpty()) << trace.x() << "," << trace.y() << " " << trace.width() << "x"
+                               << trace.height();
 }
 
 TEST_F(Drawing, LevelLeavesNoTraceOfTheOldOne) {
