@@ -2,9 +2,12 @@
 
 #include <QFontDatabase>
 #include <QFontInfo>
+#include <QGuiApplication>
 #include <QPainter>
+#include <QScreen>
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <stdexcept>
 
 static void InitPictureResources() {
@@ -34,19 +37,60 @@ void InitialisePlatformResources() {
   QFont::insertSubstitution(kWindowFont, kSubstituteFont);
 }
 
-Canvas::Canvas() : image_(kWidth, kHeight, QImage::Format_RGB32) {
+// Pictures and boxes are copied pixel by pixel: they are opaque, so a copy
+// is what a painter would make of them, without its cost.
+namespace {
+
+void Blit(QImage& target, const QImage& source, QPoint at) {
+  const QRect area = QRect(at, source.size()).intersected(target.rect());
+  const auto bytes = static_cast<std::size_t>(area.width()) * sizeof(QRgb);
+  for (int y = area.top(); y <= area.bottom(); ++y) {
+    const auto* from = reinterpret_cast<const QRgb*>(source.constScanLine(y - at.y()));
+    std::memcpy(reinterpret_cast<QRgb*>(target.scanLine(y)) + area.left(),
+                from + (area.left() - at.x()), bytes);
+  }
+}
+
+void Fill(QImage& target, const QRect& box, QRgb colour) {
+  const QRect area = box.intersected(target.rect());
+  for (int y = area.top(); y <= area.bottom(); ++y) {
+    QRgb* line = reinterpret_cast<QRgb*>(target.scanLine(y)) + area.left();
+    std::fill(line, line + area.width(), colour);
+  }
+}
+
+QImage LoadPicture(Picture p, const char* suffix) {
+  const QString name = QString::fromLatin1(PictureName(p)) + QString::fromLatin1(suffix);
+  QImage loaded(QStringLiteral(":/pictures/%1.png").arg(name));
+  if (loaded.isNull()) {
+    throw std::runtime_error("picture missing from the build: " + name.toStdString());
+  }
+  loaded = loaded.convertToFormat(QImage::Format_RGB32);
+  loaded.setDevicePixelRatio(1.0);
+  return loaded;
+}
+
+}  // namespace
+
+double ScreenPixelRatio() {
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  return screen != nullptr ? screen->devicePixelRatio() : 1.0;
+}
+
+Canvas::Canvas(double ratio)
+    : ratio_(ratio),
+      image_(static_cast<int>(std::ceil(kWidth * ratio)),
+             static_cast<int>(std::ceil(kHeight * ratio)), QImage::Format_RGB32) {
   InitialisePlatformResources();
   // 96 dots per inch, so that a point is 4/3 of a pixel as the layout assumes.
   image_.setDotsPerMeterX(3780);
   image_.setDotsPerMeterY(3780);
+  image_.setDevicePixelRatio(ratio_);
   image_.fill(QColor(0, 128, 0));
   for (int i = 0; i < static_cast<int>(Picture::Count); ++i) {
     const auto p = static_cast<Picture>(i);
-    QImage loaded(QStringLiteral(":/pictures/%1.png").arg(QString::fromLatin1(PictureName(p))));
-    if (loaded.isNull()) {
-      throw std::runtime_error(std::string("picture missing from the build: ") + PictureName(p));
-    }
-    pictures_[static_cast<std::size_t>(i)] = loaded.convertToFormat(QImage::Format_RGB32);
+    pictures_[static_cast<std::size_t>(i)] = LoadPicture(p, "");
+    if (ratio_ > 1) pictures2x_[static_cast<std::size_t>(i)] = LoadPicture(p, "@2x");
   }
   font_ = QFont(kWindowFont);
   font_.setWeight(QFont::Normal);
@@ -57,25 +101,74 @@ QString Canvas::fontFamily() const {
   return QFontInfo(font_).family();
 }
 
-void Canvas::PaintPicture(Picture picture, float x, float y) {
-  QPainter painter(&image_);
-  painter.drawImage(TwipsToPixels(x), TwipsToPixels(y), this->picture(picture));
+// The device pixels of a surface rectangle: every device pixel that the
+// rectangle covers at least half of. At 1.5 the one-pixel line between two
+// cells is then always one device pixel wide, where rounding each edge the
+// same way would make it one or two, and frame pieces still meet.
+QRect Canvas::DeviceRect(const QRect& area) const {
+  if (ratio_ == 1.0) return area;
+  const auto low = [this](int edge) { return static_cast<int>(std::ceil(edge * ratio_ - 0.5)); };
+  const auto high = [this](int edge) { return static_cast<int>(std::floor(edge * ratio_ + 0.5)); };
+  const int left = low(area.left());
+  const int top = low(area.top());
+  return {left, top, high(area.left() + area.width()) - left,
+          high(area.top() + area.height()) - top};
+}
+
+// The surface pixels that hold some of the device pixels drawn on; at a
+// fractional ratio one more all round, as the window may round the other
+// way when it maps them back to the screen.
+QRect Canvas::Touched(const QRect& device) const {
+  const QRect surface(0, 0, kWidth, kHeight);
+  if (ratio_ == 1.0) return device.intersected(surface);
+  const QRectF exact(device.x() / ratio_, device.y() / ratio_, device.width() / ratio_,
+                     device.height() / ratio_);
+  const int margin = ratio_ == std::floor(ratio_) ? 0 : 1;
+  return exact.toAlignedRect().adjusted(-margin, -margin, margin, margin).intersected(surface);
+}
+
+// The picture at the size it takes on the device: its own drawing when one
+// fits, else the nearest drawing resized smoothly.
+const QImage& Canvas::Drawing(Picture p, QSize device_size) {
+  const QImage& own = picture(p);
+  if (device_size == own.size()) return own;
+  const QImage& twice = picture2x(p);
+  if (device_size == twice.size()) return twice;
+  const auto key = std::tuple(static_cast<int>(p), device_size.width(), device_size.height());
+  auto found = resized_.find(key);
+  if (found == resized_.end()) {
+    const QImage& source = ratio_ > 1 ? twice : own;
+    found = resized_
+                .emplace(key,
+                         source.scaled(device_size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                             .convertToFormat(QImage::Format_RGB32))
+                .first;
+  }
+  return found->second;
+}
+
+QRect Canvas::PaintPicture(Picture picture, float x, float y) {
+  const QRect device =
+      DeviceRect(QRect(QPoint(TwipsToPixels(x), TwipsToPixels(y)), this->picture(picture).size()));
+  Blit(image_, Drawing(picture, device.size()), device.topLeft());
+  return Touched(device);
 }
 
 // Both corners are inside the box, as with an outlined and filled box.
-void Canvas::FillBox(float x1, float y1, float x2, float y2, Rgb colour) {
+QRect Canvas::FillBox(float x1, float y1, float x2, float y2, Rgb colour) {
   const int left = TwipsToPixels(std::min(x1, x2));
   const int right = TwipsToPixels(std::max(x1, x2));
   const int top = TwipsToPixels(std::min(y1, y2));
   const int bottom = TwipsToPixels(std::max(y1, y2));
-  QPainter painter(&image_);
-  painter.fillRect(QRect(QPoint(left, top), QPoint(right, bottom)), ToQColor(colour));
+  const QRect device = DeviceRect(QRect(QPoint(left, top), QPoint(right, bottom)));
+  Fill(image_, device, qRgb(colour.r, colour.g, colour.b));
+  return Touched(device);
 }
 
 // Glyphs only: whatever lies between the strokes shows through. The
 // baseline sits where the window's design font puts it (0.86 em below the
 // top), so the boxes that blank a text cover it whatever font stands in.
-void Canvas::PrintText(float x, float y, const std::string& text, Rgb colour, double points) {
+QRect Canvas::PrintText(float x, float y, const std::string& text, Rgb colour, double points) {
   QPainter painter(&image_);
   QFont font = font_;
   font.setPointSizeF(points);
@@ -83,7 +176,12 @@ void Canvas::PrintText(float x, float y, const std::string& text, Rgb colour, do
   painter.setPen(ToQColor(colour));
   const double em = points * 96.0 / 72.0;
   const int ascent = static_cast<int>(std::floor(em * 0.86));
-  painter.drawText(TwipsToPixels(x), TwipsToPixels(y) + ascent, QString::fromStdString(text));
+  const QPoint origin(TwipsToPixels(x), TwipsToPixels(y) + ascent);
+  const QString shown = QString::fromStdString(text);
+  painter.drawText(origin, shown);
+  // Ink may stray a pixel or two past the font's own measure of the text.
+  const QRect ink = painter.fontMetrics().boundingRect(shown).translated(origin);
+  return ink.adjusted(-2, -2, 2, 2).intersected(QRect(0, 0, kWidth, kHeight));
 }
 
 }  // namespace zonbeli

@@ -1,12 +1,19 @@
 // The window's persistent drawing surface: 678 x 606 pixels that keep every
 // stamp until something is stamped over it. The real window shows it; the
 // tests draw on the very same surface.
+//
+// On a high-density screen the surface is held at the screen's density:
+// `ratio` device pixels to a surface pixel, texts rendered at that density
+// and pictures taken from their double-size drawings.
 #pragma once
 
 #include <QFont>
 #include <QImage>
+#include <QRect>
 #include <array>
+#include <map>
 #include <string>
+#include <tuple>
 
 #include "services.h"
 
@@ -19,23 +26,38 @@ class Canvas {
 
   // Needs a QGuiApplication for its fonts; loads the pictures from the
   // binary's resources.
-  Canvas();
+  explicit Canvas(double ratio = 1.0);
 
-  void PaintPicture(Picture picture, float x, float y);
-  void FillBox(float x1, float y1, float x2, float y2, Rgb colour);
-  void PrintText(float x, float y, const std::string& text, Rgb colour, double points);
+  // Each answers the part of the surface it drew on, in surface pixels.
+  QRect PaintPicture(Picture picture, float x, float y);
+  QRect FillBox(float x1, float y1, float x2, float y2, Rgb colour);
+  QRect PrintText(float x, float y, const std::string& text, Rgb colour, double points);
 
+  // In device pixels, carrying the ratio as its device pixel ratio.
   const QImage& image() const { return image_; }
+  double ratio() const { return ratio_; }
+  // The picture at its own size, and its double-size drawing.
   const QImage& picture(Picture p) const { return pictures_[static_cast<std::size_t>(p)]; }
+  const QImage& picture2x(Picture p) const { return pictures2x_[static_cast<std::size_t>(p)]; }
 
   // The family the window font resolves to on this machine.
   QString fontFamily() const;
 
  private:
+  QRect DeviceRect(const QRect& area) const;
+  QRect Touched(const QRect& device) const;
+  const QImage& Drawing(Picture p, QSize device_size);
+
+  double ratio_;
   QImage image_;
   std::array<QImage, static_cast<std::size_t>(Picture::Count)> pictures_;
+  std::array<QImage, static_cast<std::size_t>(Picture::Count)> pictures2x_;
+  std::map<std::tuple<int, int, int>, QImage> resized_;
   QFont font_;
 };
+
+// Device pixels to a pixel on the screen the window opens on.
+double ScreenPixelRatio();
 
 // Makes the pictures and the substitute font available; safe to call twice.
 void InitialisePlatformResources();

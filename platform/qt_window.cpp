@@ -82,10 +82,26 @@ SurfaceWidget::SurfaceWidget(Canvas& canvas, QWidget* parent) : QWidget(parent),
   setFocusPolicy(Qt::NoFocus);
 }
 
-void SurfaceWidget::paintEvent(QPaintEvent* /*event*/) {
+void SurfaceWidget::changed(const QRect& area) {
+  if (area.isEmpty()) return;
+  pending_ += area;
+  update(area);
+}
+
+void SurfaceWidget::push() {
+  if (!pending_.isEmpty()) repaint(pending_);
+}
+
+// The canvas is held at the screen's density, so it goes out pixel for
+// pixel; only if the window has since moved to a screen of another density
+// is it resized, smoothly.
+void SurfaceWidget::paintEvent(QPaintEvent* event) {
   QPainter painter(this);
-  painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
-  painter.drawImage(rect(), canvas_.image());
+  const QImage& image = canvas_.image();
+  painter.setRenderHint(QPainter::SmoothPixmapTransform,
+                        image.devicePixelRatio() != devicePixelRatioF());
+  painter.drawImage(QPointF(0, 0), image);
+  pending_ -= event->region();
 }
 
 void SurfaceWidget::mousePressEvent(QMouseEvent* event) {
@@ -226,22 +242,19 @@ void GameWindow::closeEvent(QCloseEvent* event) {
 }
 
 void GameWindow::PaintPicture(Picture picture, float x, float y) {
-  canvas_.PaintPicture(picture, x, y);
-  surface_->update();
+  surface_->changed(canvas_.PaintPicture(picture, x, y));
 }
 
 void GameWindow::FillBox(float x1, float y1, float x2, float y2, Rgb colour) {
-  canvas_.FillBox(x1, y1, x2, y2, colour);
-  surface_->update();
+  surface_->changed(canvas_.FillBox(x1, y1, x2, y2, colour));
 }
 
 void GameWindow::PrintText(float x, float y, const std::string& text, Rgb colour, double points) {
-  canvas_.PrintText(x, y, text, colour, points);
-  surface_->update();
+  surface_->changed(canvas_.PrintText(x, y, text, colour, points));
 }
 
 void GameWindow::Refresh() {
-  if (isVisible()) surface_->repaint();
+  if (isVisible()) surface_->push();
 }
 
 void GameWindow::MessageBox(const std::string& text, const std::string& title, MessageIcon icon) {

@@ -18,11 +18,16 @@ namespace zonbeli {
 
 class Form1;
 
-// Shows the canvas, scaled by the device pixel ratio without smoothing so
-// the pictures stay sharp.
+// Shows the canvas. What is drawn on it is marked here and painted at the
+// next Refresh, or when the current event ends: only the marked parts,
+// never the whole surface for a changed cell.
 class SurfaceWidget : public QWidget {
  public:
   SurfaceWidget(Canvas& canvas, QWidget* parent);
+
+  void changed(const QRect& area);
+  // Paints at once what changed since the last paint; nothing when nothing did.
+  void push();
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -33,6 +38,7 @@ class SurfaceWidget : public QWidget {
 
  private:
   Canvas& canvas_;
+  QRegion pending_;
 };
 
 class GameWindow : public QMainWindow, public WindowServices {
@@ -82,7 +88,7 @@ class GameWindow : public QMainWindow, public WindowServices {
   void tick();
   void armTick();
 
-  Canvas canvas_;
+  Canvas canvas_{ScreenPixelRatio()};
   SurfaceWidget* surface_ = nullptr;
   QAction* bgm_ = nullptr;
   QTimer timer_;

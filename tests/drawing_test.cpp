@@ -1,9 +1,15 @@
 // The well, the score, the level and texts as they land on the surface.
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QPaintEvent>
+#include <QScreen>
+#include <set>
+
 #include "fake_window.h"
 #include "form1.h"
 #include "pixels.h"
+#include "qt_window.h"
 
 namespace zonbeli {
 namespace {
@@ -224,6 +230,96 @@ TEST_F(Drawing, WaitPassesOnTheClockWithoutSpinning) {
   EXPECT_EQ(window.waits.size(), 1U);
   form.待ち時間(0);
   EXPECT_EQ(window.waits.size(), 1U);
+}
+
+// On a dense screen the surface is drawn at the screen's density: cells
+// from their double-size drawings, the line between two cells always the
+// same whole number of device pixels, text at full resolution.
+TEST(DenseScreen, CellsLinesAndTextAtFullResolution) {
+  const QRgb green = qRgb(0, 128, 0);
+  for (const auto& [ratio, line] : {std::pair(2.0, 2), std::pair(1.5, 1)}) {
+    Canvas canvas(ratio);
+    for (int c = 1; c <= 11; ++c)
+      canvas.PaintPicture(Picture::HAIKEI, static_cast<float>(100 + 525 * c), 2425);
+    const QImage& image = canvas.image();
+    const int y = static_cast<int>(175 * ratio);
+    std::set<int> lines;
+    int run = 0;
+    for (int x = static_cast<int>(42 * ratio); x < static_cast<int>(427 * ratio); ++x) {
+      if (image.pixel(x, y) == green) {
+        ++run;
+      } else if (run > 0) {
+        lines.insert(run);
+        run = 0;
+      }
+    }
+    EXPECT_EQ(lines, std::set<int>{line}) << "at " << ratio;
+  }
+  Canvas canvas(2.0);
+  canvas.PaintPicture(Picture::OH, 1675, 3475);
+  EXPECT_TRUE(StampedAt(canvas.image(), canvas.picture2x(Picture::OH), 224, 464));
+  // Text enlarged from the ordinary size would repeat every pixel twice.
+  const QRect ink = canvas.PrintText(7620, 3157.5, "HI-SCORE", {255, 255, 255}, 16);
+  int finer = 0;
+  for (int y = 2 * ink.top(); y < 2 * ink.bottom(); y += 2) {
+    for (int x = 2 * ink.left(); x < 2 * ink.right(); x += 2) {
+      const QRgb p = canvas.image().pixel(x, y);
+      if (canvas.image().pixel(x + 1, y) != p || canvas.image().pixel(x, y + 1) != p) ++finer;
+    }
+  }
+  EXPECT_GT(finer, 100);
+}
+
+// The area of every paint of a widget.
+class PaintedArea : public QObject {
+ public:
+  std::vector<long> paints;
+
+ protected:
+  bool eventFilter(QObject* /*watched*/, QEvent* event) override {
+    if (event->type() == QEvent::Paint) {
+      long area = 0;
+      for (const QRect& r : static_cast<QPaintEvent*>(event)->region())
+        area += r.width() * r.height();
+      paints.push_back(area);
+    }
+    return false;
+  }
+};
+
+// Refresh paints what was drawn since the last paint and nothing else; the
+// screen, painted a piece at a time through a game, still shows the surface.
+TEST(WindowSurface, PaintsOnlyWhatChanged) {
+  RecordingSound sound;
+  GameWindow window(sound);
+  window.start();
+  QCoreApplication::processEvents();
+  PaintedArea painted;
+  QWidget* surface = window.centralWidget();
+  surface->installEventFilter(&painted);
+  window.PaintPicture(Picture::OH, 1675, 3475);
+  window.Refresh();
+  window.Refresh();
+  EXPECT_EQ(painted.paints, std::vector<long>{34 * 34});
+
+  window.game().KAISI_Click();
+  for (int i = 0; i < 400; ++i) {
+    if (i % 40 == 0) window.game().Form_KeyDown(37 + i / 40 % 3, 0);
+    window.game().Timer1_Timer();
+    QCoreApplication::processEvents();
+  }
+  window.PrintText(2107.5, 3870, "GAME OVER", {255, 255, 0}, 24);
+  window.Refresh();
+  const QPoint at = surface->mapTo(&window, QPoint(0, 0));
+  const QImage shown =
+      window.screen()
+          ->grabWindow(window.winId(), at.x(), at.y(), Canvas::kWidth, Canvas::kHeight)
+          .toImage()
+          .convertToFormat(QImage::Format_RGB32);
+  const QImage drawn = surface->grab().toImage().convertToFormat(QImage::Format_RGB32);
+  const QRect stale = Difference(shown, drawn);
+  EXPECT_TRUE(stale.isEmpty()) << stale.x() << "," << stale.y() << " " << stale.width() << "x"
+                               << stale.height();
 }
 
 }  // namespace

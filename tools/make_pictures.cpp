@@ -1,5 +1,7 @@
 // Draws every picture of the game: the stones, the empty cell, the frame pieces, the blink
 // sparkles, the score digits, the bomb and star banners, the title and the application icon.
+// Every picture of the surface is drawn twice: at its own size (HU.png) and at twice its size
+// for high-density screens (HU@2x.png), the larger one drawn afresh rather than enlarged.
 //
 //   make_pictures <output folder>
 //
@@ -142,11 +144,13 @@ const WoodStyle kPieceWood{QColor(250, 226, 170), QColor(214, 172, 104), 5.0, 1.
 // The frame: a dark, polished wood.
 const WoodStyle kFrameWood{QColor(150, 80, 36), QColor(78, 36, 14), 4.5, 0.8, 0.6, 0.25, 47u};
 
-QImage boardCell() {
-  QImage img(kCell, kCell, QImage::Format_RGB32);
-  for (int y = 0; y < kCell; ++y)
-    for (int x = 0; x < kCell; ++x) {
-      const double d = grain(x + 0.5, y + 0.5 + 3.0, kBoardWood);
+// `scale` pixels to a pixel of the picture's own size; the grain is sampled at the centre of
+// each of them.
+QImage boardCell(int scale) {
+  QImage img(kCell * scale, kCell * scale, QImage::Format_RGB32);
+  for (int y = 0; y < img.height(); ++y)
+    for (int x = 0; x < img.width(); ++x) {
+      const double d = grain((x + 0.5) / scale, (y + 0.5) / scale + 3.0, kBoardWood);
       img.setPixelColor(x, y, mix(kBoardWood.light, kBoardWood.dark, d));
     }
   return img;
@@ -248,9 +252,10 @@ QPolygonF starShape(QPointF c, double outer, double inner) {
   return poly;
 }
 
-void begin(QPainter& p) {
+void begin(QPainter& p, int scale = 1) {
   p.setRenderHint(QPainter::Antialiasing, true);
   p.setRenderHint(QPainter::SmoothPixmapTransform, true);
+  if (scale != 1) p.scale(scale, scale);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -471,8 +476,8 @@ enum class Bar { Top, Bottom, Left, Right };
 // A frame piece: a wooden bar with the grain along it, rounded across so it catches the light
 // on its upper or left side. Along the bar the pattern repeats every cell, so neighbouring
 // pieces join without a seam and the top and bottom bars share one grain with the sides.
-QImage framePiece(Bar bar) {
-  QImage img(kFrame, kFrame, QImage::Format_RGB32);
+QImage framePiece(Bar bar, int scale) {
+  QImage img(kFrame * scale, kFrame * scale, QImage::Format_RGB32);
   img.fill(kFrameGreen);
   const bool horizontal = bar == Bar::Top || bar == Bar::Bottom;
   int from = 0, to = 0;  // the bar's extent across, in pixels
@@ -491,19 +496,21 @@ QImage framePiece(Bar bar) {
       break;
   }
   const double depth = to - from;
-  for (int y = 0; y < kFrame; ++y)
-    for (int x = 0; x < kFrame; ++x) {
-      const int along = horizontal ? x : y;
-      const int across = horizontal ? y : x;
+  for (int y = 0; y < img.height(); ++y)
+    for (int x = 0; x < img.width(); ++x) {
+      // Centre of the pixel, in pixels of the picture's own size.
+      const double along = ((horizontal ? x : y) + 0.5) / scale;
+      const double across = ((horizontal ? y : x) + 0.5) / scale;
       if (across < from || across >= to) continue;
-      const double s = (across - from + 0.5) / depth;  // 0 on the upper or left edge
-      const double d = grain(along + 0.5, across - from + 0.5, kFrameWood, kFrame);
+      const double s = (across - from) / depth;  // 0 on the upper or left edge
+      const double d = grain(along, across - from, kFrameWood, kFrame);
       QColor c = mix(kFrameWood.light, kFrameWood.dark, d);
       // A rounded profile: brightest a third of the way across, falling off to both edges.
       double shade = 1.0 + 0.32 * std::exp(-std::pow((s - 0.3) / 0.2, 2)) - 0.35 * std::pow(s, 3.0);
       c = scaled(c, shade);
       // A crisp bevel on the two long edges.
-      const int inFromStart = across - from, inFromEnd = to - 1 - across;
+      const int inFromStart = static_cast<int>(across - from);
+      const int inFromEnd = static_cast<int>(to - across);
       if (inFromStart == 0) c = mix(c, QColor(236, 180, 120), 0.55);
       if (inFromStart == 1) c = mix(c, QColor(210, 140, 80), 0.25);
       if (inFromEnd == 0) c = mix(c, QColor(28, 10, 0), 0.7);
@@ -518,13 +525,13 @@ QImage framePiece(Bar bar) {
 
 // A seven-segment digit, 10 by 25 pixels. Segments: a top, b upper right, c lower right,
 // d bottom, e lower left, f upper left, g middle.
-QImage digit(int n) {
+QImage digit(int n, int scale) {
   static const char* const kLit[10] = {"abcdef", "bc",     "abdeg", "abcdg",   "bcfg",
                                        "acdfg",  "acdefg", "abc",   "abcdefg", "abcdfg"};
-  QImage img(10, 25, QImage::Format_RGB32);
+  QImage img(10 * scale, 25 * scale, QImage::Format_RGB32);
   img.fill(kWindowGreen);
   QPainter p(&img);
-  begin(p);
+  begin(p, scale);
 
   // Segment centres sit on pixel boundaries so the strokes come out crisp two pixels wide.
   const double left = 2.0, right = 8.0;
@@ -591,11 +598,11 @@ void drawLettering(QPainter& p, const QPainterPath& path, const QColor& topColou
   p.drawPath(path);
 }
 
-QImage banner(bool bomb) {
-  QImage img(82, 57, QImage::Format_RGB32);
+QImage banner(bool bomb, int scale) {
+  QImage img(82 * scale, 57 * scale, QImage::Format_RGB32);
   img.fill(kWindowGreen);
   QPainter p(&img);
-  begin(p);
+  begin(p, scale);
 
   // A soft lighter glow behind the picture.
   QRadialGradient glow(QPointF(41, 17), 20);
@@ -626,17 +633,17 @@ QImage banner(bool bomb) {
   return img;
 }
 
-QImage plainBanner() {
-  QImage img(82, 57, QImage::Format_RGB32);
+QImage plainBanner(int scale) {
+  QImage img(82 * scale, 57 * scale, QImage::Format_RGB32);
   img.fill(kWindowGreen);
   return img;
 }
 
-QImage title() {
-  QImage img(184, 37, QImage::Format_RGB32);
+QImage title(int scale) {
+  QImage img(184 * scale, 37 * scale, QImage::Format_RGB32);
   img.fill(kWindowGreen);
   QPainter p(&img);
-  begin(p);
+  begin(p, scale);
   const QPainterPath word = fitted(textPath(gSerifFamily, "Zonbeli"), QRectF(4, 3.5, 175, 28.5));
   const QRectF r = word.boundingRect();
 
@@ -693,10 +700,10 @@ QImage icon(int size) {
   return img;
 }
 
-QImage onBoard(const QImage& cell, auto&& draw) {
+QImage onBoard(const QImage& cell, int scale, auto&& draw) {
   QImage img = cell.copy();
   QPainter p(&img);
-  begin(p);
+  begin(p, scale);
   draw(p);
   return img;
 }
@@ -733,39 +740,44 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  const QImage cell = boardCell();
   const QImage texture = pieceTexture(kCell * 4);
-  bool ok = save(cell, dir, "HAIKEI.png");
+  bool ok = true;
+  for (const int scale : {1, 2}) {
+    const QString suffix = scale == 1 ? QStringLiteral(".png") : QStringLiteral("@2x.png");
+    const auto put = [&](const QImage& img, const QString& name) {
+      ok &= save(img, dir, name + suffix);
+    };
+    const QImage cell = boardCell(scale);
+    put(cell, "HAIKEI");
 
-  const struct {
-    const char* file;
-    const char16_t* character;
-  } pieces[] = {{"HU.png", u"歩"},  {"KYOU.png", u"香"}, {"KEI.png", u"桂"},   {"GIN.png", u"銀"},
-                {"KIN.png", u"金"}, {"KAKU.png", u"角"}, {"HISYA.png", u"飛"}, {"OH.png", u"王"}};
-  for (const auto& piece : pieces) {
-    const QString character = QString::fromUtf16(piece.character);
-    ok &= save(onBoard(cell, [&](QPainter& p) { drawPiece(p, character, texture); }), dir,
-               piece.file);
+    const struct {
+      const char* name;
+      const char16_t* character;
+    } pieces[] = {{"HU", u"歩"},  {"KYOU", u"香"}, {"KEI", u"桂"},   {"GIN", u"銀"},
+                  {"KIN", u"金"}, {"KAKU", u"角"}, {"HISYA", u"飛"}, {"OH", u"王"}};
+    for (const auto& piece : pieces) {
+      const QString character = QString::fromUtf16(piece.character);
+      put(onBoard(cell, scale, [&](QPainter& p) { drawPiece(p, character, texture); }), piece.name);
+    }
+
+    put(onBoard(cell, scale, [](QPainter& p) { drawDynamite(p); }), "BAKUDAN");
+    put(onBoard(cell, scale, [](QPainter& p) { drawStar(p, QPointF(17, 17.6), 16.0); }), "HOSI");
+    put(onBoard(cell, scale, [](QPainter& p) { drawExplosion(p); }), "BAKUHATU");
+    put(onBoard(cell, scale, [](QPainter& p) { drawSparkle(p, 16.5, 3.0, 12, 2.2); }), "PA");
+    put(onBoard(cell, scale, [](QPainter& p) { drawSparkle(p, 9.0, 1.8, 8, 1.6); }), "PA2");
+
+    put(framePiece(Bar::Top, scale), "WAKU_UE");
+    put(framePiece(Bar::Bottom, scale), "WAKU_SITA");
+    put(framePiece(Bar::Left, scale), "WAKU_HIDARI");
+    put(framePiece(Bar::Right, scale), "WAKU_MIGI");
+
+    for (int n = 0; n < 10; ++n) put(digit(n, scale), QStringLiteral("SUUJI%1").arg(n));
+
+    put(banner(true, scale), "BOMB");
+    put(banner(false, scale), "STAR");
+    put(plainBanner(scale), "HB_DEL");
+    put(title(scale), "RABELU");
   }
-
-  ok &= save(onBoard(cell, [](QPainter& p) { drawDynamite(p); }), dir, "BAKUDAN.png");
-  ok &= save(onBoard(cell, [](QPainter& p) { drawStar(p, QPointF(17, 17.6), 16.0); }), dir,
-             "HOSI.png");
-  ok &= save(onBoard(cell, [](QPainter& p) { drawExplosion(p); }), dir, "BAKUHATU.png");
-  ok &= save(onBoard(cell, [](QPainter& p) { drawSparkle(p, 16.5, 3.0, 12, 2.2); }), dir, "PA.png");
-  ok &= save(onBoard(cell, [](QPainter& p) { drawSparkle(p, 9.0, 1.8, 8, 1.6); }), dir, "PA2.png");
-
-  ok &= save(framePiece(Bar::Top), dir, "WAKU_UE.png");
-  ok &= save(framePiece(Bar::Bottom), dir, "WAKU_SITA.png");
-  ok &= save(framePiece(Bar::Left), dir, "WAKU_HIDARI.png");
-  ok &= save(framePiece(Bar::Right), dir, "WAKU_MIGI.png");
-
-  for (int n = 0; n < 10; ++n) ok &= save(digit(n), dir, QStringLiteral("SUUJI%1.png").arg(n));
-
-  ok &= save(banner(true), dir, "BOMB.png");
-  ok &= save(banner(false), dir, "STAR.png");
-  ok &= save(plainBanner(), dir, "HB_DEL.png");
-  ok &= save(title(), dir, "RABELU.png");
   ok &= save(icon(256), dir, "icon.png");
   ok &= save(icon(64), dir, "icon-64.png");
   return ok ? 0 : 1;
