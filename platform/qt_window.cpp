@@ -308,13 +308,20 @@ bool GameWindow::ReadWholeFile(const std::string& path, std::vector<std::uint8_t
   return true;
 }
 
-// Beside the program in a build tree; under share/ once installed.
+// Beside the program in a build tree; once installed, at the place the build
+// worked out relative to the program's folder, so a moved tree still finds it.
 std::string GameWindow::SoundFolder() {
   const QString bin = QCoreApplication::applicationDirPath();
-  const QString candidates[] = {bin + QStringLiteral("/sounds"),
-                                bin + QStringLiteral("/../share/zonbeli/sounds")};
+  const QString installed = bin + QStringLiteral("/" ZONBELI_SOUNDS_FROM_BIN);
+  const QString candidates[] = {bin + QStringLiteral("/sounds"), installed};
   for (const QString& folder : candidates) {
     if (QFileInfo(folder).isDir()) return QDir::cleanPath(folder).toStdString();
+  }
+  static bool told = false;
+  if (!told) {
+    told = true;
+    std::fprintf(stderr, "zonbeli: no sounds in %s; playing silently\n",
+                 qPrintable(QDir::cleanPath(installed)));
   }
   return {};
 }

@@ -1,76 +1,46 @@
 #!/usr/bin/env bash
-# Installs the game into a temporary prefix, validates its desktop entry and
-# metadata, then starts the installed program from another folder under a
-# virtual X server: it must find its own sounds (the music switched on from
-# the menu reaches the disk audio driver's output, and switched off again
-# stops), and "終了" must end it with status 0.
+# The CMake install in the default layout, staged with DESTDIR and moved to
+# another place: the moved program, started from another folder under a
+# virtual X server, finds its private sound library and its sounds (music
+# switched on from the menu reaches the disk audio driver) and "終了" ends
+# it with status 0. The sound library sits in its own folder without a
+# development link, and only the program carries a RUNPATH. Then an install
+# with --prefix followed by the uninstall target leaves no file behind.
 #   install_e2e.sh <build-dir>
 set -euo pipefail
-source "$(dirname "$0")/virtual_display.sh"
+here=$(dirname "$0")
+source "$here/virtual_display.sh"
+source "$here/installed_game.sh"
 build=$1
 work=$(mktemp -d)
 trap 'kill "${game:-}" 2>/dev/null || true; kill "${xvfb:-}" 2>/dev/null || true; rm -rf "$work"' EXIT
 
-cmake --install "$build" --prefix "$work/prefix" >/dev/null
-prefix=$work/prefix
-for f in bin/zonbeli share/applications/zonbeli.desktop share/metainfo/org.zonbeli.Zonbeli.metainfo.xml \
-         share/icons/hicolor/256x256/apps/zonbeli.png share/zonbeli/sounds/BGM.wav \
-         share/zonbeli/sounds/石着地.wav; do
-  [ -e "$prefix/$f" ] || { echo "not installed: $f"; exit 1; }
+prefix=$(sed -n 's/^CMAKE_INSTALL_PREFIX:PATH=//p' "$build/CMakeCache.txt")
+DESTDIR=$work/stage cmake --install "$build" >/dev/null
+mv "$work/stage$prefix" "$work/moved"
+rm -rf "$work/stage"
+moved=$work/moved
+for f in bin/zonbeli share/applications/org.zonbeli.zonbeli.desktop share/man/man6/zonbeli.6 \
+         share/zonbeli/sounds/BGM.wav share/zonbeli/sounds/石着地.wav; do
+  [ -e "$moved/$f" ] || { echo "not installed: $f"; exit 1; }
 done
-ls "$prefix"/lib*/libzonbeli_sound.so* >/dev/null
-desktop-file-validate "$prefix/share/applications/zonbeli.desktop"
-if command -v appstreamcli >/dev/null; then
-  appstreamcli validate --no-net --pedantic "$prefix/share/metainfo/org.zonbeli.Zonbeli.metainfo.xml" >/dev/null ||
-    appstreamcli validate --no-net "$prefix/share/metainfo/org.zonbeli.Zonbeli.metainfo.xml"
+library=$(ls "$moved"/lib*/zonbeli/libzonbeli_sound.so.0)
+if ls "$moved"/lib*/zonbeli/libzonbeli_sound.so "$moved"/lib*/libzonbeli_sound* >/dev/null 2>&1; then
+  echo "the sound library is installed as a public or development library"; exit 1
 fi
+readelf -d "$moved/bin/zonbeli" | grep -q 'RUNPATH.*\$ORIGIN/' || { echo "the program has no \$ORIGIN RUNPATH"; exit 1; }
+if readelf -d "$library" | grep -q 'R.*PATH'; then echo "the sound library carries a search path"; exit 1; fi
+check_desktop_metadata "$moved/share"
 
 start_virtual_display
-
-unset QT_QPA_PLATFORM
-export SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=$work/out.raw
 mkdir "$work/elsewhere"
-(cd "$work/elsewhere" && exec "$prefix/bin/zonbeli") &
-game=$!
-xdotool search --sync --onlyvisible --name '^Zonbeli$' >/dev/null
-sleep 1
+check_installed_game "$moved/bin/zonbeli" "$work/elsewhere" "$work" "$moved/lib"
 
-# Mean absolute sample of what the driver wrote since byte offset $1.
-loudness() {
-  python3 - "$SDL_DISKAUDIOFILE" "$1" <<'PY'
-import struct, sys
-data = open(sys.argv[1], 'rb').read()[int(sys.argv[2]):]
-n = len(data) // 2
-s = struct.unpack('<%dh' % n, data[:n * 2]) if n else ()
-print(sum(abs(v) for v in s) // max(n, 1))
-PY
-}
-size() { stat -c %s "$SDL_DISKAUDIOFILE"; }
-
-# The menu bar: ｵﾌﾟｼｮﾝ is the second caption; BGM its only item.
-geometry=$(xdotool search --onlyvisible --name '^Zonbeli$' getwindowgeometry --shell | head -3)
-eval "$geometry"
-option_x=$((X + 80)); bar_y=$((Y + 8))
-before=$(size)
-[ "$(loudness "$before")" -eq 0 ] || true
-xdotool mousemove "$option_x" "$bar_y" click 1; sleep 0.4
-xdotool mousemove "$option_x" $((bar_y + 24)) click 1; sleep 1.5
-on_level=$(loudness "$before")
-echo "music on: mean level $on_level"
-[ "$on_level" -gt 100 ] || { echo "the installed game played no music"; exit 1; }
-
-xdotool mousemove "$option_x" "$bar_y" click 1; sleep 0.4
-xdotool mousemove "$option_x" $((bar_y + 24)) click 1; sleep 0.5
-after=$(size); sleep 1
-off_level=$(loudness "$after")
-echo "music off: mean level $off_level"
-[ "$off_level" -lt 20 ] || { echo "the music did not stop"; exit 1; }
-
-# ゲーム → 終了
-xdotool mousemove $((X + 25)) "$bar_y" click 1; sleep 0.4
-xdotool mousemove $((X + 25)) $((bar_y + 48)) click 1
-for _ in $(seq 30); do kill -0 "$game" 2>/dev/null || break; sleep 0.1; done
-if kill -0 "$game" 2>/dev/null; then echo "終了 did not end the game"; exit 1; fi
-status=0; wait "$game" || status=$?
-[ "$status" -eq 0 ] || { echo "exit status $status"; exit 1; }
-echo "install and music: ok"
+cmake --install "$build" --prefix "$work/prefix" >/dev/null
+cmake --build "$build" --target uninstall >/dev/null
+left=$(find "$work/prefix" ! -type d)
+[ -z "$left" ] || { echo "left behind after uninstall:"; echo "$left"; exit 1; }
+if find "$work/prefix" -type d -name zonbeli | grep -q .; then
+  echo "the game's own folders are left after uninstall"; exit 1
+fi
+echo "install, move, music and uninstall: ok"
