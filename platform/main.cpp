@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "binding.h"
+#include "command_line.h"
 #include "qt_window.h"
 
 namespace {
@@ -40,7 +41,8 @@ void OnQtMessage(QtMsgType type, const QMessageLogContext& /*context*/, const QS
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (!HaveDisplay()) {
+  if (const int status = zonbeli::HandleCommandLine(argc, argv); status >= 0) return status;
+  if (!HaveDisplay() && !zonbeli::NamesDisplay(argc, argv)) {
     std::fprintf(stderr, "%s\n", kNoDisplay);
     return 1;
   }
@@ -48,7 +50,7 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   g_window_system_up = true;
   QApplication::setApplicationName(QStringLiteral("Zonbeli"));
-  QApplication::setDesktopFileName(QStringLiteral("zonbeli"));
+  QApplication::setDesktopFileName(QStringLiteral("org.zonbeli.zonbeli"));
 
   zonbeli::SharedSoundLibrary sound;
   zonbeli::GameWindow window(sound);

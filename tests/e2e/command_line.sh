@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# The command line, without any display: --help prints the usage with the
+# keys on standard output and exits 0, --version prints "zonbeli <version>"
+# and exits 0, and anything else that is not one of Qt's own options prints
+# the usage on standard error and exits 2. Qt's options get past the check
+# and reach Qt.
+set -u
+game=$1
+fail() { echo "$*"; exit 1; }
+run() {
+  out=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$game" "$@" 2>"$err"); status=$?
+}
+err=$(mktemp); trap 'rm -f "$err"' EXIT
+
+run --help
+[ "$status" -eq 0 ] || fail "--help: status $status"
+grep -q 'Usage: zonbeli' <<<"$out" && grep -q 'Esc' <<<"$out" && grep -q 'no options' <<<"$out" ||
+  fail "--help: $out"
+[ ! -s "$err" ] || fail "--help wrote to standard error"
+
+run --version
+[ "$status" -eq 0 ] && [ "$out" = "zonbeli 1.0.0" ] || fail "--version: status $status, '$out'"
+
+for bad in --verbose -x level=3 --platform; do
+  run "$bad"
+  [ "$status" -eq 2 ] || fail "$bad: status $status"
+  [ -z "$out" ] && grep -q 'Usage: zonbeli' "$err" || fail "$bad: no usage on standard error"
+done
+
+# Qt's options are left to Qt: with no display to reach the game ends with
+# status 1 and its one line about the display.
+for qt in "-platform xcb" "--platform xcb" "-display :99" "-style=fusion" "-reverse"; do
+  # shellcheck disable=SC2086
+  run $qt
+  [ "$status" -eq 1 ] || fail "$qt: status $status"
+  grep -q 'cannot open a display' "$err" || fail "$qt: $(cat "$err")"
+done
+
+# Told to draw off screen, the game runs without any display until stopped.
+status=0
+env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM SDL_AUDIODRIVER=dummy \
+  timeout 3 "$game" -platform offscreen >/dev/null 2>&1 || status=$?
+[ "$status" -eq 124 ] || fail "-platform offscreen: status $status instead of running"
+echo "command line: ok"
