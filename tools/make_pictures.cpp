@@ -3,7 +3,10 @@
 // Every picture of the surface is drawn twice: at its own size (HU.png) and at twice its size
 // for high-density screens (HU@2x.png), the larger one drawn afresh rather than enlarged.
 //
-//   make_pictures <output folder>
+//   make_pictures <pictures folder> [<icons folder>]
+//
+// The icons folder receives the application icon as installed for desktops: one PNG per
+// hicolor size and a scalable SVG drawn from the same outlines.
 //
 // All artwork is procedural, so the output is the same on every run: the wood grain comes from a
 // hashed value noise with fixed seeds, and the lettering is filled from font outlines rather
@@ -11,6 +14,7 @@
 
 #include <QColor>
 #include <QDir>
+#include <QFile>
 #include <QFont>
 #include <QFontDatabase>
 #include <QGuiApplication>
@@ -717,11 +721,131 @@ bool save(const QImage& img, const QDir& dir, const QString& name) {
   return true;
 }
 
+// ---------------------------------------------------------------------------------------------
+// Installed icons
+
+QString svgNumber(double v) {
+  return QString::number(v, 'f', 2);
+}
+
+QString svgPathData(const QPainterPath& path) {
+  QString d;
+  for (int i = 0; i < path.elementCount(); ++i) {
+    const QPainterPath::Element e = path.elementAt(i);
+    if (e.isMoveTo()) {
+      d += QStringLiteral("M%1 %2").arg(svgNumber(e.x), svgNumber(e.y));
+    } else if (e.isLineTo()) {
+      d += QStringLiteral("L%1 %2").arg(svgNumber(e.x), svgNumber(e.y));
+    } else if (e.isCurveTo()) {
+      const QPainterPath::Element c2 = path.elementAt(i + 1);
+      const QPainterPath::Element to = path.elementAt(i + 2);
+      d += QStringLiteral("C%1 %2 %3 %4 %5 %6")
+               .arg(svgNumber(e.x), svgNumber(e.y), svgNumber(c2.x), svgNumber(c2.y),
+                    svgNumber(to.x), svgNumber(to.y));
+      i += 2;
+    }
+  }
+  return d;
+}
+
+QString svgPoints(const QPolygonF& poly) {
+  QStringList points;
+  for (const QPointF& pt : poly) points << svgNumber(pt.x()) + ',' + svgNumber(pt.y());
+  return points.join(' ');
+}
+
+// The icon of icon() in vector form, in the same 256-unit canvas: the king piece with a flat
+// wood shading instead of the grain, and the bundle of dynamite.
+QString iconSvg() {
+  QString svg;
+  svg += QStringLiteral(
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+      "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"256\" height=\"256\" "
+      "viewBox=\"0 0 256 256\">\n<defs>\n"
+      "<linearGradient id=\"wood\" x1=\"0\" y1=\"0\" x2=\"1\" y2=\"1\">"
+      "<stop offset=\"0\" stop-color=\"#fbe6b4\"/><stop offset=\"0.55\" "
+      "stop-color=\"#ecc98a\"/><stop offset=\"1\" stop-color=\"#c99a5a\"/></linearGradient>\n"
+      "<linearGradient id=\"stick\" x1=\"0\" y1=\"0\" x2=\"1\" y2=\"0\">"
+      "<stop offset=\"0\" stop-color=\"#6e0000\"/><stop offset=\"0.28\" "
+      "stop-color=\"#de1e16\"/><stop offset=\"0.42\" stop-color=\"#ff8068\"/>"
+      "<stop offset=\"0.58\" stop-color=\"#e22218\"/><stop offset=\"1\" "
+      "stop-color=\"#600000\"/></linearGradient>\n"
+      "<linearGradient id=\"tape\" x1=\"0\" y1=\"0\" x2=\"0\" y2=\"1\">"
+      "<stop offset=\"0\" stop-color=\"#463c37\"/><stop offset=\"0.35\" "
+      "stop-color=\"#231e1c\"/><stop offset=\"1\" stop-color=\"#0a0808\"/></linearGradient>\n"
+      "</defs>\n");
+
+  const QPolygonF shape = pieceOutline();
+  const QPainterPath glyph =
+      fitted(textPath(gKanjiFamily, QStringLiteral("王")), QRectF(7.0, 7.9, 20.0, 22.8));
+  svg += QStringLiteral("<g transform=\"translate(8 2) scale(6.9 7.2) translate(-0.5 -0.5)\">\n");
+  svg += QStringLiteral("<polygon points=\"%1\" fill=\"#1e0a00\" fill-opacity=\"0.27\"/>\n")
+             .arg(svgPoints(shape.translated(0.6, 0.5)));
+  svg += QStringLiteral(
+             "<polygon points=\"%1\" fill=\"url(#wood)\" stroke=\"#5c3410\" "
+             "stroke-width=\"0.9\" stroke-linejoin=\"miter\"/>\n")
+             .arg(svgPoints(shape));
+  svg += QStringLiteral(
+             "<path d=\"%1\" fill=\"#0c0804\" stroke=\"#0c0804\" stroke-width=\"1\" "
+             "stroke-linejoin=\"round\"/>\n</g>\n")
+             .arg(svgPathData(glyph));
+
+  svg += QStringLiteral("<g transform=\"translate(146 138) scale(3.2)\">\n");
+  svg += QStringLiteral("<g transform=\"translate(17 19) rotate(-12) translate(-17 -19)\">\n");
+  const double sticks[][3] = {{4.8, 12.0, 31.0}, {20.0, 12.0, 31.0}, {12.4, 13.2, 32.2}};
+  for (const auto& s : sticks) {
+    const double x = s[0], top = s[1], bottom = s[2], w = 8.2;
+    svg += QStringLiteral(
+               "<rect x=\"%1\" y=\"%2\" width=\"%3\" height=\"%4\" rx=\"1.6\" "
+               "fill=\"url(#stick)\" stroke=\"#460000\" stroke-width=\"0.8\"/>\n")
+               .arg(svgNumber(x), svgNumber(top), svgNumber(w), svgNumber(bottom - top));
+    svg += QStringLiteral(
+               "<ellipse cx=\"%1\" cy=\"%2\" rx=\"%3\" ry=\"1.3\" fill=\"#f0c8a0\" "
+               "stroke=\"#5a0a00\" stroke-width=\"0.6\"/>\n")
+               .arg(svgNumber(x + w / 2), svgNumber(top + 0.1), svgNumber((w - 1.0) / 2));
+  }
+  QPainterPath band;
+  band.moveTo(4.6, 21.0);
+  band.quadTo(16.6, 22.6, 28.4, 21.0);
+  band.lineTo(28.4, 25.0);
+  band.quadTo(16.6, 26.6, 4.6, 25.0);
+  band.closeSubpath();
+  svg += QStringLiteral(
+             "<path d=\"%1Z\" fill=\"url(#tape)\" stroke=\"#000000\" stroke-width=\"0.6\"/>\n")
+             .arg(svgPathData(band));
+  svg += QStringLiteral(
+      "<path d=\"M16.5 13.6C16 8 21 9.5 22 6\" fill=\"none\" stroke=\"#1e1814\" "
+      "stroke-width=\"1.6\" stroke-linecap=\"round\"/>\n</g>\n");
+  const QPointF spark =
+      QTransform().translate(17, 19).rotate(-12).translate(-17, -19).map(QPointF(22.0, 6.0));
+  svg += QStringLiteral("<polygon points=\"%1\" fill=\"#ff7800\" fill-opacity=\"0.9\"/>\n")
+             .arg(svgPoints(burst(spark, 8, 5.6, 1.8, 0.2, 0.5, 5u)));
+  svg += QStringLiteral("<polygon points=\"%1\" fill=\"#ffec50\"/>\n")
+             .arg(svgPoints(burst(spark, 6, 3.4, 1.3, 0.5, 0.3, 6u)));
+  svg += QStringLiteral("<circle cx=\"%1\" cy=\"%2\" r=\"1.2\" fill=\"#ffffe6\"/>\n</g>\n</svg>\n")
+             .arg(svgNumber(spark.x()), svgNumber(spark.y()));
+  return svg;
+}
+
+// The application icon in every size the hicolor theme lists, and as SVG.
+bool saveIcons(const QDir& dir) {
+  bool ok = true;
+  for (const int size : {16, 24, 32, 48, 64, 128, 256})
+    ok &= save(icon(size), dir, QStringLiteral("zonbeli-%1.png").arg(size));
+  QFile file(dir.filePath(QStringLiteral("zonbeli.svg")));
+  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+      file.write(iconSvg().toUtf8()) < 0) {
+    std::fprintf(stderr, "make_pictures: cannot write %s\n", qPrintable(file.fileName()));
+    return false;
+  }
+  return ok;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: make_pictures <output folder>\n");
+  if (argc != 2 && argc != 3) {
+    std::fprintf(stderr, "usage: make_pictures <pictures folder> [<icons folder>]\n");
     return 2;
   }
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -780,5 +904,13 @@ int main(int argc, char** argv) {
   }
   ok &= save(icon(256), dir, "icon.png");
   ok &= save(icon(64), dir, "icon-64.png");
+  if (argc == 3) {
+    const QDir icons(QString::fromLocal8Bit(argv[2]));
+    if (!icons.exists() && !QDir().mkpath(icons.path())) {
+      std::fprintf(stderr, "make_pictures: cannot create %s\n", argv[2]);
+      return 1;
+    }
+    ok &= saveIcons(icons);
+  }
   return ok ? 0 : 1;
 }
