@@ -8,10 +8,12 @@ build=${2:-build}
 shift $(( $# > 2 ? 2 : $# ))
 top=$(cd "$(dirname "$0")/.." && pwd)
 
-packages=(cmake g++ ninja-build pkg-config qt6-base-dev libsdl2-mixer-dev fonts-ipafont-mincho
-          libgtest-dev libbenchmark-dev)
+# What building and playing the game needs; the tests need more, among them
+# what builds and checks the Debian package.
+packages=(cmake g++ ninja-build pkg-config qt6-base-dev libsdl2-mixer-dev fonts-ipafont-mincho)
 if [ "$purpose" = test ]; then
-  packages+=(xvfb xauth x11-utils xdotool imagemagick desktop-file-utils appstream python3)
+  packages+=(libgtest-dev libbenchmark-dev xvfb xauth x11-utils xdotool imagemagick
+             desktop-file-utils appstream python3 build-essential debhelper lintian)
 fi
 "$top/scripts/install_packages.sh" "${packages[@]}"
 
