@@ -760,6 +760,7 @@ QString iconSvg() {
   QString svg;
   svg += QStringLiteral(
       "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+      "<!-- SPDX-License-Identifier: MIT -->\n"
       "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"256\" height=\"256\" "
       "viewBox=\"0 0 256 256\">\n<defs>\n"
       "<linearGradient id=\"wood\" x1=\"0\" y1=\"0\" x2=\"1\" y2=\"1\">"
