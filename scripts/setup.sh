@@ -13,7 +13,7 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 packages=(cmake g++ ninja-build pkg-config qt6-base-dev libsdl2-mixer-dev fonts-ipafont-mincho)
 if [ "$purpose" = test ]; then
   packages+=(libgtest-dev libbenchmark-dev xvfb xauth x11-utils xdotool imagemagick
-             desktop-file-utils appstream python3 build-essential debhelper lintian)
+             desktop-file-utils appstream python3 build-essential debhelper lintian git)
 fi
 "$top/scripts/install_packages.sh" "${packages[@]}"
 

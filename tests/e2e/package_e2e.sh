@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the Debian package from a copy of the source tree with
-# dpkg-buildpackage, checks it with lintian (no error, no warning), lists
+# dpkg-buildpackage (which must leave no file that git would pick up),
+# checks it with lintian (no error, no warning), lists
 # what it installs, unpacks it with dpkg -x into a temporary root and starts
 # the unpacked game from / under a virtual X server: it must find its
 # private sound library and its sounds there (the music reaches the disk
@@ -23,9 +24,15 @@ mkdir -p "$src"
 tar -C "$top" --exclude='./build*' --exclude='./obj-*' --exclude=./.git --exclude=./Testing \
   --exclude=./debian/zonbeli --exclude=./debian/.debhelper --exclude=./debian/files \
   --exclude='./debian/*.substvars' --exclude=./debian/debhelper-build-stamp -cf - . | tar -C "$src" -xf -
+# A repository of the copy shows whether the build leaves anything behind
+# that the ignore files do not cover.
+git -C "$src" init -q && git -C "$src" add -A &&
+  git -C "$src" -c user.name=test -c user.email=test@localhost commit -qm copy
 if ! (cd "$src" && dpkg-buildpackage -us -uc -b) >"$work/build.log" 2>&1; then
   tail -40 "$work/build.log"; echo "dpkg-buildpackage failed"; exit 1
 fi
+junk=$(git -C "$src" status --porcelain)
+[ -z "$junk" ] || { echo "the package build leaves files git would pick up:"; echo "$junk"; exit 1; }
 deb=$(ls "$work"/src/zonbeli_1.0*_"$(dpkg --print-architecture)".deb)
 echo "package: $(basename "$deb"), $(stat -c %s "$deb") bytes"
 
