@@ -30,7 +30,7 @@ export SDL_AUDIODRIVER=dummy
 (cd "$work" && exec "$build/zonbeli") >"$work/game.log" 2>&1 &
 game=$!
 
-window=$(xdotool search --sync --name '^Zonbeli$' | head -1)
+window=$(xdotool search --sync --onlyvisible --name '^Zonbeli$' | sed -n 1p)
 sleep 1
 eval "$(xdotool getwindowgeometry --shell "$window")"
 # The drawing surface is 678 x 606 pixels under the menu bar.

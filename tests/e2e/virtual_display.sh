@@ -13,3 +13,16 @@ start_virtual_display() {
   for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
   unset QT_QPA_PLATFORM
 }
+
+# Starts openbox on that display, as on a player's desktop, and waits until
+# it manages windows; its process id is left in $wm.
+start_window_manager() {
+  openbox --sm-disable >/dev/null 2>&1 &
+  wm=$!
+  for _ in $(seq 200); do
+    [[ $(xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null) == *'window id'* ]] && return 0
+    sleep 0.1
+  done
+  echo "openbox did not start"
+  return 1
+}

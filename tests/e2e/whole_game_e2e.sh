@@ -16,7 +16,7 @@ export SDL_AUDIODRIVER=dummy
 
 "$build/zonbeli" &
 game=$!
-window=$(xdotool search --sync --onlyvisible --name '^Zonbeli$' | head -1)
+window=$(xdotool search --sync --onlyvisible --name '^Zonbeli$' | sed -n 1p)
 sleep 0.5
 eval "$(xdotool getwindowgeometry --shell "$window")"
 bar=$((HEIGHT - 606))  # the menu bar stands above the 678 x 606 surface
