@@ -23,8 +23,9 @@ start_window_manager
 export SDL_AUDIODRIVER=dummy
 (cd "$work" && exec "$build/zonbeli") 2>"$work/stderr" &
 game=$!
-window=$(timeout 20 xdotool search --sync --onlyvisible --name '^Zonbeli$' | sed -n 1p)
-xdotool windowactivate --sync "$window"
+window=$(timeout 20 xdotool search --sync --onlyvisible --name '^Zonbeli$' | sed -n 1p) ||
+  fail "no window came up: $(cat "$work/stderr")"
+timeout 20 xdotool windowactivate --sync "$window" || fail "the window could not be activated"
 sleep 0.3
 eval "$(xwininfo -id "$window" | awk '/Absolute upper-left X/ {print "X=" $4}
   /Absolute upper-left Y/ {print "Y=" $4} /Height:/ {print "HEIGHT=" $2}')"
