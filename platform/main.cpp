@@ -25,6 +25,15 @@ bool HaveDisplay() {
 bool g_window_system_up = false;
 std::string g_why_no_display;
 
+// The game ends through its own routines, which never return to main; the
+// toolkit calls exit itself only when the display has gone away under it.
+void SayDisplayLost() {
+  if (!g_window_system_up) return;
+  g_window_system_up = false;
+  std::fprintf(stderr, "zonbeli: lost the connection to the display\n");
+  std::fflush(stderr);
+}
+
 // Qt gives up with a fatal message when it cannot reach the display it was
 // told about; say so in one line, with the complaints that led there as the
 // reason, and leave with an error status instead of an abort.
@@ -44,15 +53,14 @@ void OnQtMessage(QtMsgType type, const QMessageLogContext& /*context*/, const QS
     if (!g_why_no_display.empty()) g_why_no_display += "; ";
     g_why_no_display += said.toLocal8Bit().constData();
   }
+  // Qt's Wayland plugin leaves with _exit right after saying this, so no
+  // exit handler would run.
+  if (g_window_system_up && message.startsWith(QStringLiteral("The Wayland connection"))) {
+    SayDisplayLost();
+  }
   if (type == QtCriticalMsg && g_window_system_up) {
     std::fprintf(stderr, "zonbeli: %s\n", message.toLocal8Bit().constData());
   }
-}
-
-// The game ends through its own routines, which never return to main; the
-// toolkit calls exit itself only when the display has gone away under it.
-void SayDisplayLost() {
-  if (g_window_system_up) std::fprintf(stderr, "zonbeli: lost the connection to the display\n");
 }
 
 }  // namespace
