@@ -9,12 +9,7 @@
 #   play_e2e.sh <build-dir>
 # Set ZONBELI_E2E_SHOTS to a folder to keep the screenshots.
 set -euo pipefail
-
-if [ -z "${ZONBELI_PLAY_E2E_INSIDE:-}" ]; then
-  export ZONBELI_PLAY_E2E_INSIDE=1
-  exec xvfb-run -a -s "-screen 0 1024x768x24" bash "$0" "$@"
-fi
-
+source "$(dirname "$0")/virtual_display.sh"
 build=$1
 work=$(mktemp -d)
 keep_shots() {
@@ -23,9 +18,9 @@ keep_shots() {
     cp "$work"/*.png "$ZONBELI_E2E_SHOTS"/ 2>/dev/null || true
   fi
 }
-trap 'kill "${game:-}" 2>/dev/null || true; keep_shots; rm -rf "$work"' EXIT
+trap 'kill "${game:-}" "${xvfb:-}" 2>/dev/null || true; keep_shots; rm -rf "$work"' EXIT
 
-unset QT_QPA_PLATFORM
+start_virtual_display
 export SDL_AUDIODRIVER=dummy
 (cd "$work" && exec "$build/zonbeli") >"$work/game.log" 2>&1 &
 game=$!
