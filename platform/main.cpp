@@ -53,10 +53,12 @@ void OnQtMessage(QtMsgType type, const QMessageLogContext& /*context*/, const QS
     if (!g_why_no_display.empty()) g_why_no_display += "; ";
     g_why_no_display += said.toLocal8Bit().constData();
   }
-  // Qt's Wayland plugin leaves with _exit right after saying this, so no
-  // exit handler would run.
-  if (g_window_system_up && message.startsWith(QStringLiteral("The Wayland connection"))) {
+  // Qt says this as the display goes away, then leaves by a way that either
+  // prints Xlib's own lines or runs no exit handler.
+  if (g_window_system_up && (message.startsWith(QStringLiteral("The X11 connection broke")) ||
+                             message.startsWith(QStringLiteral("The Wayland connection")))) {
     SayDisplayLost();
+    std::_Exit(1);
   }
   if (type == QtCriticalMsg && g_window_system_up) {
     std::fprintf(stderr, "zonbeli: %s\n", message.toLocal8Bit().constData());

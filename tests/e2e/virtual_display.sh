@@ -10,19 +10,28 @@ start_virtual_display() {
   [ -s "$number_file" ] || { echo "Xvfb did not start"; return 1; }
   export DISPLAY=:$(head -1 "$number_file")
   rm -f "$number_file"
-  for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-  unset QT_QPA_PLATFORM
+  # A busy machine may take seconds before the server answers.
+  for _ in $(seq 300); do
+    xdpyinfo >/dev/null 2>&1 && { unset QT_QPA_PLATFORM; return 0; }
+    sleep 0.1
+  done
+  echo "Xvfb on $DISPLAY does not answer"
+  return 1
 }
 
 # Starts openbox on that display, as on a player's desktop, and waits until
 # it manages windows; its process id is left in $wm.
 start_window_manager() {
-  openbox --sm-disable >/dev/null 2>&1 &
+  local log
+  log=$(mktemp)
+  openbox --sm-disable >"$log" 2>&1 &
   wm=$!
   for _ in $(seq 200); do
-    [[ $(xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null) == *'window id'* ]] && return 0
+    [[ $(xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null) == *'window id'* ]] && { rm -f "$log"; return 0; }
+    kill -0 "$wm" 2>/dev/null || break
     sleep 0.1
   done
-  echo "openbox did not start"
+  echo "openbox did not start: $(cat "$log")"
+  rm -f "$log"
   return 1
 }
