@@ -83,12 +83,19 @@ xdotool windowfocus --sync "$window" 2>/dev/null || true
 xdotool key Left
 xdotool key Left
 xdotool key Right
+# A busy machine may see it a row or two further down.
+lying=""
 for _ in $(seq 40); do
   shot falling
-  if holds_stone falling 4 3 && holds_stone falling 5 3 && holds_stone falling 6 3; then break; fi
+  for row in 3 4 5 6 7; do
+    if holds_stone falling 5 "$row" && holds_stone falling 4 "$row" && holds_stone falling 6 "$row"; then
+      lying=$row
+    fi
+  done
+  [ -z "$lying" ] || break
   sleep 0.1
 done
-holds_stone falling 4 3 || { echo "the trio did not reach columns 4 to 6, row 3"; exit 1; }
+[ -n "$lying" ] || { echo "the trio did not reach columns 4 to 6 below row 2"; exit 1; }
 xdotool key Up
 sleep 0.2
 shot steered

@@ -4,7 +4,9 @@
 start_virtual_display() {
   local number_file
   number_file=$(mktemp)
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$number_file" >/dev/null 2>&1 &
+  # -noreset: the server would otherwise reset each time its last client
+  # leaves, and refuse whoever connects meanwhile.
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$number_file" >/dev/null 2>&1 &
   xvfb=$!
   for _ in $(seq 100); do [ -s "$number_file" ] && break; sleep 0.05; done
   [ -s "$number_file" ] || { echo "Xvfb did not start"; return 1; }
