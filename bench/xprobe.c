@@ -95,6 +95,7 @@ typedef struct {
   long tid[MAX_TASKS];
   double run_ns[MAX_TASKS];
   long switches[MAX_TASKS];
+  char name[MAX_TASKS][16];
   double stat_seconds;
   double at_ms;
 } ProcSample;
@@ -149,6 +150,14 @@ static ProcSample Sample(pid_t pid) {
     if (!ReadFile(file, buf, sizeof buf)) continue;
     s.switches[s.count] = StatusField(buf, "voluntary_ctxt_switches:") +
                           StatusField(buf, "nonvoluntary_ctxt_switches:");
+    snprintf(file, sizeof file, "/proc/%d/task/%ld/comm", (int)pid, tid);
+    if (ReadFile(file, buf, sizeof buf)) {
+      buf[strcspn(buf, "\n")] = '\0';
+      for (char* c = buf; *c; ++c) {
+        if (*c == ' ') *c = '_';
+      }
+      memcpy(s.name[s.count], buf, sizeof s.name[s.count] - 1);
+    }
     s.tid[s.count] = tid;
     ++s.count;
   }
@@ -555,6 +564,7 @@ static void Surface(void) {
 }
 
 typedef struct {
+  ProcSample before, after;
   ProcUse program, server;
   double frames_per_second;
   double pixels_per_damage;
@@ -569,6 +579,8 @@ static Stretch Measure(double seconds) {
   const ProcSample p0 = Sample(child), x0 = server_pid ? Sample(server_pid) : p0;
   PumpFor(seconds * 1000.0);
   const ProcSample p1 = Sample(child), x1 = server_pid ? Sample(server_pid) : p0;
+  m.before = p0;
+  m.after = p1;
   m.program = Between(&p0, &p1);
   if (server_pid) m.server = Between(&x0, &x1);
   m.frames_per_second = seen.closed_count / seconds;
@@ -585,6 +597,21 @@ static void PrintStretch(const char* name, const Stretch* m) {
   printf("%s_frames_per_second %.2f\n", name, m->frames_per_second);
   printf("%s_pixels_per_damage %.0f\n", name, m->pixels_per_damage);
   printf("%s_pixels_per_frame %.0f\n", name, m->pixels_per_frame);
+  /* Each thread alone, to tell whose wake-ups they are. */
+  const double seconds = (m->after.at_ms - m->before.at_ms) / 1000.0;
+  for (int i = 0; i < m->after.count; ++i) {
+    double run0 = 0;
+    long switches0 = 0;
+    for (int j = 0; j < m->before.count; ++j) {
+      if (m->before.tid[j] == m->after.tid[i]) {
+        run0 = m->before.run_ns[j];
+        switches0 = m->before.switches[j];
+      }
+    }
+    printf("%s_thread %s cpu_percent %.3f wakeups_per_second %.2f\n", name, m->after.name[i],
+           (m->after.run_ns[i] - run0) / 1e9 / seconds * 100.0,
+           (double)(m->after.switches[i] - switches0) / seconds);
+  }
 }
 
 /* ゲーム → 開始 through the menu bar, as a player would. */
@@ -702,17 +729,23 @@ static void Report(const char* key, double value) {
 }
 
 static int RunStartUp(int runs) {
-  Series times = {0};
+  Series times = {0}, cpu = {0};
   for (int i = 0; i < runs; ++i) {
     const double ms = StartUp();
+    /* How much of the wait was the program's own work. */
+    const ProcSample at_content = Sample(child);
+    double run_ns = 0;
+    for (int t = 0; t < at_content.count; ++t) run_ns += at_content.run_ns[t];
     Stop(child);
     child = 0;
     if (ms < 0) Die("no frame with content reached the server");
     printf("start_up_ms %.1f\n", ms);
     Push(&times, ms);
+    Push(&cpu, run_ns / 1e6);
     SleepMs(300);
   }
   Report("start_up_median_ms", Percentile(times.v, times.n, 50));
+  Report("start_up_cpu_median_ms", Percentile(cpu.v, cpu.n, 50));
   return 0;
 }
 
