@@ -240,7 +240,6 @@ static void Push(Series* s, double x) {
 static pid_t child;
 static pid_t server_pid;
 static Window window;
-static Damage damage;
 static int surface_x, surface_y; /* the surface's origin in the window */
 
 #define MAX_WATCHED 64
@@ -304,8 +303,8 @@ static void ForgetWatched(void) {
 
 /* ---- pixels ---- */
 
-/* The first frame "has content" when three lines across the surface show
- * the many colours of the drawn screen rather than a cleared background. */
+/* A frame "has content" when three lines across the window show the many
+ * colours of a drawn screen rather than a cleared background. */
 static bool HasContent(Window w) {
   XWindowAttributes a;
   if (!XGetWindowAttributes(dpy, w, &a) || a.map_state != IsViewable) return false;
@@ -397,9 +396,7 @@ typedef struct {
 
 /* What the loop saw since the caller last looked. */
 static struct {
-  bool mapped;
   bool popup_mapped;
-  bool popup_unmapped;
   double first_damage_ms; /* after the last ResetSeen */
   long damages;
   long pixels;
@@ -415,10 +412,7 @@ static void ResetSeen(void) {
   seen.pixels = 0;
   seen.closed_count = 0;
   seen.popup_mapped = false;
-  seen.popup_unmapped = false;
 }
-
-static Window popup;
 
 static void HandleEvent(XEvent* e, double at) {
   if (e->type == damage_event_base + XDamageNotify) {
@@ -444,28 +438,18 @@ static void HandleEvent(XEvent* e, double at) {
     XWindowAttributes a;
     if (!XGetWindowAttributes(dpy, e->xmap.window, &a)) return;
     if (a.override_redirect) {
-      popup = e->xmap.window;
       seen.popup_mapped = true;
       return;
     }
     if (window != None) return;
     const long pid = WindowPid(e->xmap.window);
     if ((pid == child || (pid == 0 && a.width >= 200 && a.height >= 200))) {
-      for (int i = 0; i < watched_count; ++i) {
-        if (watched[i] == e->xmap.window) {
-          window = watched[i];
-          damage = watched_damage[i];
-        }
-      }
-      if (window == None) {
-        window = e->xmap.window;
-        damage = XDamageCreate(dpy, window, XDamageReportRawRectangles);
-      }
+      bool watching = false;
+      for (int i = 0; i < watched_count; ++i) watching |= watched[i] == e->xmap.window;
+      window = e->xmap.window;
+      if (!watching) XDamageCreate(dpy, window, XDamageReportRawRectangles);
       ForgetWatched();
-      seen.mapped = true;
     }
-  } else if (e->type == UnmapNotify && e->xunmap.event == root && e->xunmap.window == popup) {
-    seen.popup_unmapped = true;
   }
 }
 
