@@ -1,0 +1,96 @@
+#!/usr/bin/env bash
+# Plants each fault of mutants.tsv, one at a time, into a scratch copy of the
+# tree, rebuilds what it touches and runs the suite without the real-window
+# tests. Writes one line a fault to the results file:
+#   name  caught|missed|stale|nobuild  the tests that failed
+# "stale" means the text to replace is no longer found exactly once.
+#
+#   tests/mutants/run.sh [-o results.txt] [name ...]
+#
+# The scratch copy and its build stay in build-mutants/ between runs, so a
+# rerun only recompiles what changed (ccache helps with the rest).
+#
+# Sizes the project keeps an eye on (non-blank lines of C and C++): the
+# test code, then everything else:
+#   tests/mutants/run.sh --count
+set -euo pipefail
+top=$(cd "$(dirname "$0")/../.." && pwd)
+cd "$top"
+
+# The test code is tests/ and the harness kit; the scenario runner is a tool
+# of its own and counts with the rest.
+test_code() { git -c core.quotePath=false ls-files 'tests/*.cpp' 'tests/*.h' 'tests/*.c' 'harness/kit/*.cpp' 'harness/kit/*.h'; }
+other_code() { git -c core.quotePath=false ls-files '*.cpp' '*.h' '*.c' | grep -v -e '^tests/' -e '^harness/kit/'; }
+lines() { xargs cat | grep -cv '^[[:space:]]*$'; }
+if [[ ${1:-} == --count ]]; then
+  t=$(test_code | lines)
+  o=$(other_code | lines)
+  echo "test code $t lines, other code $o lines, $((100 * t / o)) %"
+  exit 0
+fi
+
+results=$top/tests/mutants/results.txt
+if [[ ${1:-} == -o ]]; then
+  results=$2
+  shift 2
+fi
+scratch=$top/build-mutants/src
+build=$top/build-mutants/build
+export CCACHE_BASEDIR=${CCACHE_BASEDIR:-/work}
+export QT_QPA_PLATFORM=offscreen SDL_AUDIODRIVER=dummy
+
+# Copies get the current time, never the source's, so that a file put back
+# after a fault is always newer than the object built from the fault.
+mkdir -p "$scratch"
+git -c core.quotePath=false ls-files | while IFS= read -r file; do
+  if ! cmp -s "$file" "$scratch/$file"; then
+    mkdir -p "$(dirname "$scratch/$file")"
+    cp "$file" "$scratch/$file"
+  fi
+done
+if [[ ! -f $build/build.ninja ]]; then
+  cmake -S "$scratch" -B "$build" -G Ninja -DZONBELI_BENCH=OFF \
+    -DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache >/dev/null
+fi
+
+# Everything CTest runs but the real-window tests, each GoogleTest program
+# once rather than once a case, with a time limit on each (suite.py).
+suite() {
+  cmake --build "$build" -j2 >"$build/mutant-build.log" 2>&1 || return 2
+  "$top/tests/mutants/suite.py" "$build" >"$build/mutant-test.log" 2>&1
+}
+
+suite || {
+  echo "the suite fails without any fault; see $build/mutant-*.log" >&2
+  exit 1
+}
+
+: >"$results"
+while IFS=$'\t' read -r name file find replace; do
+  [[ -z $name || $name == \#* ]] && continue
+  if (($# > 0)) && [[ " $* " != *" $name "* ]]; then continue; fi
+  target=$scratch/$file
+  if ! python3 - "$target" "$find" "$replace" <<'EOF'; then
+import sys
+path, find, replace = sys.argv[1:]
+text = open(path, encoding="utf-8").read()
+if text.count(find) != 1:
+    sys.exit(1)
+open(path, "w", encoding="utf-8").write(text.replace(find, replace))
+EOF
+    printf '%s\tstale\n' "$name" | tee -a "$results"
+    continue
+  fi
+  status=0
+  suite || status=$?
+  cp "$top/$file" "$target"
+  case $status in
+    0) printf '%s\tmissed\n' "$name" | tee -a "$results" ;;
+    2) printf '%s\tnobuild\n' "$name" | tee -a "$results" ;;
+    *)
+      failed=$(tr '\n' ' ' <"$build/mutant-test.log")
+      printf '%s\tcaught\t%s\n' "$name" "$failed" | tee -a "$results"
+      ;;
+  esac
+done <"$top/tests/mutants/mutants.tsv"
+echo "caught $(grep -c $'\tcaught' "$results") of $(wc -l <"$results")" | tee -a "$results"
