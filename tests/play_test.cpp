@@ -14,7 +14,6 @@
 #include "board_text.h"
 #include "fake_window.h"
 #include "form1.h"
-#include "pixels.h"
 
 namespace zonbeli {
 namespace {
@@ -259,10 +258,7 @@ class Moves : public Play {
     return stones;
   }
 
-  bool Shows(int column, int row, Picture p) {
-    return StampedAt(desk.image(), desk.canvas().picture(p), TwipsToPixels(100 + 525 * column),
-                     TwipsToPixels(-200 + 525 * row));
-  }
+  bool Shows(int column, int row, Picture p) { return desk.Shows(column, row, p); }
 };
 
 struct MoveCase {

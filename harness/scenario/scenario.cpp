@@ -5,9 +5,9 @@
 //
 // The game runs over the test window: a virtual clock that stands still
 // between commands, a recording sound library, and the real drawing
-// surface. The window holds all ten sound files as small blobs, so every
-// sound slot has its own non-zero handle; then Form_Load runs, and the
-// script.
+// surface (none in a build without the toolkit, where `png` fails). The window holds all ten sound
+// files as small blobs, so every sound slot has its own non-zero handle; then Form_Load runs, and
+// the script.
 //
 // One command a line. "#" starts a comment; blank lines are skipped.
 //
@@ -89,13 +89,17 @@
 // error, and nothing runs); 1 when a command could not be carried out (a
 // land that never came, a file that could not be written), after the
 // output so far.
-#include <QGuiApplication>
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
 #include <iterator>
 
 #include "scenario_runner.h"
+
+#ifdef ZONBELI_PIXELS
+#include <QGuiApplication>
+
+#include "pixel_window.h"
 
 namespace {
 
@@ -107,6 +111,7 @@ void QuietQt(QtMsgType type, const QMessageLogContext& /*context*/, const QStrin
 }
 
 }  // namespace
+#endif
 
 int main(int argc, char** argv) {
   if (argc > 2) {
@@ -126,13 +131,17 @@ int main(int argc, char** argv) {
     text.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
   }
 
+  zonbeli::scenario::Options options;
+#ifdef ZONBELI_PIXELS
   // The surface needs a GUI application for its fonts; no window is shown.
   setenv("QT_QPA_PLATFORM", "offscreen", 1);
   qInstallMessageHandler(QuietQt);
   int qt_argc = 1;
   QGuiApplication app(qt_argc, argv);
+  options.make_window = [] { return std::make_unique<zonbeli::PixelWindow>(); };
+#endif
 
-  const int status = zonbeli::scenario::RunScript(text, std::cout, std::cerr);
+  const int status = zonbeli::scenario::RunScript(text, std::cout, std::cerr, {}, options);
   std::cout.flush();
   return status;
 }

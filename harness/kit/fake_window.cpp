@@ -17,10 +17,8 @@ std::string Number(double value) {
 
 }  // namespace
 
-FakeWindow::FakeWindow() : canvas_(std::make_unique<Canvas>()) {}
-
 void FakeWindow::PaintPicture(Picture picture, float x, float y) {
-  canvas_->PaintPicture(picture, x, y);
+  shown[{TwipsToPixels(x), TwipsToPixels(y)}] = picture;
   if (record_drawing) {
     drawing.push_back(std::string("picture ") + PictureName(picture) + " " + Number(x) + " " +
                       Number(y));
@@ -28,7 +26,6 @@ void FakeWindow::PaintPicture(Picture picture, float x, float y) {
 }
 
 void FakeWindow::FillBox(float x1, float y1, float x2, float y2, Rgb colour) {
-  canvas_->FillBox(x1, y1, x2, y2, colour);
   if (record_drawing) {
     drawing.push_back("box " + Number(x1) + " " + Number(y1) + " " + Number(x2) + " " + Number(y2) +
                       " " + std::to_string(colour.r) + "," + std::to_string(colour.g) + "," +
@@ -37,12 +34,17 @@ void FakeWindow::FillBox(float x1, float y1, float x2, float y2, Rgb colour) {
 }
 
 void FakeWindow::PrintText(float x, float y, const std::string& text, Rgb colour, double points) {
-  canvas_->PrintText(x, y, text, colour, points);
   if (record_drawing) {
     drawing.push_back("text " + Number(x) + " " + Number(y) + " " + text + " " +
                       std::to_string(colour.r) + "," + std::to_string(colour.g) + "," +
                       std::to_string(colour.b) + " " + Number(points));
   }
+}
+
+bool FakeWindow::Shows(double column, double row, Picture picture) const {
+  const auto at = shown.find({TwipsToPixels(Form1::原点_X + Form1::マス_幅 * column),
+                              TwipsToPixels(Form1::原点_Y + Form1::マス_高さ * row)});
+  return at != shown.end() && at->second == picture;
 }
 
 void FakeWindow::Refresh() {

@@ -1,9 +1,12 @@
 // Carrying out scenario commands on the real game object, over the test
-// window (virtual clock, recorded sounds, the real drawing surface).
+// window (virtual clock, recorded sounds, and the drawing surface when the
+// window given has one).
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <iosfwd>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,6 +24,8 @@ struct Options {
   long long tick_budget = -1;
   // Whether `png` writes its file.
   bool write_files = true;
+  // The window the game runs over; a FakeWindow, without pixels, if unset.
+  std::function<std::unique_ptr<FakeWindow>()> make_window;
 };
 
 // Something the script asked for could not be done.
@@ -47,7 +52,7 @@ class Session {
   bool Tick();
 
   Form1& form() { return form_; }
-  FakeWindow& window() { return window_; }
+  FakeWindow& window() { return *window_; }
   RecordingSound& sound() { return sound_; }
   long long ticks() const { return ticks_; }
   long long landings() const { return landings_; }
@@ -62,7 +67,7 @@ class Session {
 
   std::ostream& out_;
   Options options_;
-  FakeWindow window_;
+  std::unique_ptr<FakeWindow> window_;
   RecordingSound sound_;
   Form1 form_;
   int line_ = 0;

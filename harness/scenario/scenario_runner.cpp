@@ -1,7 +1,5 @@
 #include "scenario_runner.h"
 
-#include <QImage>
-#include <QString>
 #include <algorithm>
 #include <ostream>
 
@@ -41,10 +39,14 @@ std::string TwoDigits(int n) {
 }  // namespace
 
 Session::Session(std::ostream& out, Options options)
-    : out_(out), options_(options), form_(window_, sound_) {
-  window_.record_drawing = false;
+    : out_(out),
+      options_(options),
+      window_(options.make_window ? options.make_window() : std::make_unique<FakeWindow>()),
+      form_(*window_, sound_) {
+  window_->record_drawing = false;
   std::size_t length = 44;
-  for (const char* name : kSoundFiles) window_.files[name] = std::vector<std::uint8_t>(length++, 0);
+  for (const char* name : kSoundFiles)
+    window_->files[name] = std::vector<std::uint8_t>(length++, 0);
   form_.Form_Load();
 }
 
@@ -55,11 +57,11 @@ bool Session::Tick() {
   }
   ++ticks_;
   const std::size_t before = sound_.played.size();
-  window_.Advance(1.0 / 64);
+  window_->Advance(1.0 / 64);
   form_.Timer1_Timer();
   // The list of waits is only for tests that look at it; a long run would
   // let it grow without end.
-  if (window_.waits.size() > 4096) window_.waits.clear();
+  if (window_->waits.size() > 4096) window_->waits.clear();
   for (std::size_t i = before; i < sound_.played.size(); ++i) {
     if (sound_.played[i] == form_.音_石着地) {
       ++landings_;
@@ -119,7 +121,7 @@ bool Session::Execute(const Command& command) {
         break;
       }
       case Op::kClock:
-        window_.SetTimeOfDay(command.seconds);
+        window_->SetTimeOfDay(command.seconds);
         break;
       case Op::kTick:
         for (long long n = 0; n < command.number; ++n) Tick();
@@ -149,8 +151,7 @@ bool Session::Execute(const Command& command) {
         Dump(command.name);
         break;
       case Op::kPng:
-        if (options_.write_files &&
-            !window_.image().save(QString::fromStdString(command.name), "PNG")) {
+        if (options_.write_files && !window_->SavePng(command.name)) {
           throw RunFailure{line_, "cannot write " + command.name};
         }
         break;
@@ -244,11 +245,11 @@ void Session::Dump(const std::string& what) {
       out_ << '\n';
     }
   } else if (what == "BGM") {
-    out_ << "BGM " << (window_.bgm_checked ? "オン" : "オフ") << '\n';
+    out_ << "BGM " << (window_->bgm_checked ? "オン" : "オフ") << '\n';
   } else if (what == "通知") {
-    if (messages_shown_ == window_.messages.size()) out_ << "通知\n";
-    for (; messages_shown_ < window_.messages.size(); ++messages_shown_) {
-      std::string text = window_.messages[messages_shown_];
+    if (messages_shown_ == window_->messages.size()) out_ << "通知\n";
+    for (; messages_shown_ < window_->messages.size(); ++messages_shown_) {
+      std::string text = window_->messages[messages_shown_];
       for (std::size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', at)) {
         text.replace(at, 1, " | ");
       }
