@@ -24,10 +24,6 @@ constexpr int kOn = Form1::定数_オン;
 constexpr int kOff = Form1::定数_オフ;
 constexpr int kEscape = 27, kLeft = 37, kUp = 38, kRight = 39, kDown = 40;
 
-// In the order start-up loads them, so buffer n holds sound n - 1.
-const char* const kSounds[] = {"回転",   "禁止",   "移動",   "その他", "爆出現",
-                               "星出現", "石消去", "石着地", "面終了", "BGM"};
-
 // The piece each clock digit gives.
 constexpr std::u32string_view kByDigit = U"歩歩香桂銀金角飛王歩";
 
@@ -47,8 +43,11 @@ class Desk : public FakeWindow, public RecordingSound {
     FakeWindow::MessageBox(text, title, icon);
   }
   void dsPlay(std::int32_t buffer) override {
-    drawing.push_back(std::string("sound ") +
-                      (buffer >= 1 && buffer <= 10 ? kSounds[buffer - 1] : "?"));
+    // Start-up loads them in the table's order, so buffer n holds sound n - 1.
+    drawing.push_back("sound " +
+                      std::string(buffer >= 1 && buffer <= 10
+                                      ? 音_一覧[static_cast<std::size_t>(buffer - 1)].name
+                                      : "?"));
     RecordingSound::dsPlay(buffer);
   }
 };
@@ -65,7 +64,7 @@ class Play : public testing::Test {
   Lines prompt;  // the start prompt as start-up drew it
 
   void SetUp() override {
-    for (const char* name : kSounds) desk.files[std::string(name) + ".wav"].assign(44, 1);
+    for (const 音定義& sound : 音_一覧) desk.files[std::string(sound.name) + ".wav"].assign(44, 1);
     form.Form_Load();
     ASSERT_EQ(form.音_BGM, 10);
     prompt.assign(desk.drawing.end() - 2, desk.drawing.end());

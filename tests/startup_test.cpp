@@ -8,10 +8,6 @@
 namespace zonbeli {
 namespace {
 
-const char* const kSoundFiles[] = {"回転.wav",   "禁止.wav",   "移動.wav",   "その他.wav",
-                                   "爆出現.wav", "星出現.wav", "石消去.wav", "石着地.wav",
-                                   "面終了.wav", "BGM.wav"};
-
 class Startup : public testing::Test {
  protected:
   FakeWindow window;
@@ -22,8 +18,8 @@ class Startup : public testing::Test {
   // create calls tell them apart.
   void PutAllSounds() {
     std::size_t length = 10;
-    for (const char* name : kSoundFiles)
-      window.files[name] = std::vector<std::uint8_t>(length++, 1);
+    for (const 音定義& entry : 音_一覧)
+      window.files[std::string(entry.name) + ".wav"] = std::vector<std::uint8_t>(length++, 1);
   }
   std::vector<std::string> CallsStartingWith(const std::string& prefix) {
     std::vector<std::string> out;

@@ -150,13 +150,8 @@ void RecordingSound::dsTerminate(std::int32_t dev) {
 }
 
 std::string SoundSlotName(const Form1& form, std::int32_t handle) {
-  const std::pair<std::int32_t, const char*> named[] = {
-      {form.音_回転, "回転"},     {form.音_禁止, "禁止"},     {form.音_移動, "移動"},
-      {form.音_その他, "その他"}, {form.音_爆出現, "爆出現"}, {form.音_星出現, "星出現"},
-      {form.音_石消去, "石消去"}, {form.音_石着地, "石着地"}, {form.音_面終了, "面終了"},
-      {form.音_BGM, "BGM"}};
-  for (const auto& [slot, name] : named) {
-    if (slot == handle && handle != 0) return name;
+  for (const 音定義& sound : 音_一覧) {
+    if (form.*sound.slot == handle && handle != 0) return std::string(sound.name);
   }
   return "";
 }

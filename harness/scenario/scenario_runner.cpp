@@ -9,10 +9,6 @@ namespace zonbeli::scenario {
 
 namespace {
 
-const char* const kSoundFiles[] = {"回転.wav",   "禁止.wav",   "移動.wav",   "その他.wav",
-                                   "爆出現.wav", "星出現.wav", "石消去.wav", "石着地.wav",
-                                   "面終了.wav", "BGM.wav"};
-
 // The game only ever compares a flag with on and off; an unset flag is 0
 // and so reads, and prints, as on.
 std::string FlagText(int value) {
@@ -45,8 +41,9 @@ Session::Session(std::ostream& out, Options options)
       form_(*window_, sound_) {
   window_->record_drawing = false;
   std::size_t length = 44;
-  for (const char* name : kSoundFiles)
-    window_->files[name] = std::vector<std::uint8_t>(length++, 0);
+  for (const 音定義& sound : 音_一覧) {
+    window_->files[std::string(sound.name) + ".wav"] = std::vector<std::uint8_t>(length++, 0);
+  }
   form_.Form_Load();
 }
 
@@ -104,22 +101,9 @@ bool Session::Execute(const Command& command) {
       case Op::kNext:
         form_.次石 = command.codes;
         break;
-      case Op::kSet: {
-        const auto value = static_cast<int>(command.number);
-        const std::string& name = command.name;
-        if (name == "得点") form_.得点 = command.number;
-        if (name == "最高得点") form_.最高得点 = command.number;
-        if (name == "レベル") form_.レベル = value;
-        if (name == "出現_回数") form_.出現_回数 = value;
-        if (name == "落下_間隔") form_.落下_間隔 = value;
-        if (name == "落下_基本間隔") form_.落下_基本間隔 = value;
-        if (name == "落下_カウンタ") form_.落下_カウンタ = value;
-        if (name == "爆_予約") form_.爆_予約 = value;
-        if (name == "星_予約") form_.星_予約 = value;
-        if (name == "待機フラグ") form_.待機フラグ = value;
-        if (name == "終了フラグ") form_.終了フラグ = value;
+      case Op::kSet:
+        FindVariable(command.name)->Set(form_, command.number);
         break;
-      }
       case Op::kClock:
         window_->SetTimeOfDay(command.seconds);
         break;
@@ -163,15 +147,6 @@ bool Session::Execute(const Command& command) {
   return true;
 }
 
-// The items of a whole dump, in its order; each can also be shown alone.
-const std::vector<std::string>& Session::Items() {
-  static const std::vector<std::string> items = {
-      "盤",         "得点",          "最高得点",      "レベル",  "出現_回数",
-      "落下_間隔",  "落下_基本間隔", "落下_カウンタ", "爆_予約", "星_予約",
-      "待機フラグ", "終了フラグ",    "次石",          "落下石",  "音"};
-  return items;
-}
-
 void Session::DumpItem(const std::string& item) {
   if (item == "盤") {
     out_ << "盤\n";
@@ -182,17 +157,10 @@ void Session::DumpItem(const std::string& item) {
     return;
   }
   out_ << item;
-  if (item == "得点") out_ << ' ' << form_.得点;
-  if (item == "最高得点") out_ << ' ' << form_.最高得点;
-  if (item == "レベル") out_ << ' ' << form_.レベル;
-  if (item == "出現_回数") out_ << ' ' << form_.出現_回数;
-  if (item == "落下_間隔") out_ << ' ' << form_.落下_間隔;
-  if (item == "落下_基本間隔") out_ << ' ' << form_.落下_基本間隔;
-  if (item == "落下_カウンタ") out_ << ' ' << form_.落下_カウンタ;
-  if (item == "爆_予約") out_ << ' ' << FlagText(form_.爆_予約);
-  if (item == "星_予約") out_ << ' ' << FlagText(form_.星_予約);
-  if (item == "待機フラグ") out_ << ' ' << FlagText(form_.待機フラグ);
-  if (item == "終了フラグ") out_ << ' ' << FlagText(form_.終了フラグ);
+  if (const Variable* variable = FindVariable(item)) {
+    const long long value = variable->Get(form_);
+    out_ << ' ' << (variable->flag ? FlagText(static_cast<int>(value)) : std::to_string(value));
+  }
   if (item == "次石" && !form_.次石.empty()) {
     out_ << ' ';
     for (符号 code : form_.次石) out_ << CellText(code);
@@ -217,8 +185,8 @@ void Session::DumpItem(const std::string& item) {
 void Session::Dump(const std::string& what) {
   const auto mark = [](int value) { return value == Form1::定数_オン ? 'x' : '.'; };
   if (what.empty()) {
-    for (const std::string& item : Items()) DumpItem(item);
-  } else if (std::find(Items().begin(), Items().end(), what) != Items().end()) {
+    for (const std::string& item : DumpItems()) DumpItem(item);
+  } else if (std::find(DumpItems().begin(), DumpItems().end(), what) != DumpItems().end()) {
     DumpItem(what);
   } else if (what == "盤_当たり") {
     out_ << what << '\n';

@@ -57,9 +57,6 @@ class Session {
   long long ticks() const { return ticks_; }
   long long landings() const { return landings_; }
 
-  // What a whole dump shows, item by item, in its order.
-  static const std::vector<std::string>& Items();
-
  private:
   void Land();
   void Dump(const std::string& what);
