@@ -14,6 +14,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -590,6 +591,24 @@ TEST_F(Chain, DropTakesTwoPassesMoreThanTheLongestFall) {
 }
 
 // ------------------------------------------------------------- game over
+
+// Any one of the three entry cells blocked ends the game for a trio of
+// pieces; the cells around the entry do not, nor a blocked special trio.
+TEST_F(Chain, EachEntryCellAloneEndsTheGame) {
+  const std::tuple<const char*, std::u32string_view, int> cases[] = {
+      {"歩 5,2", U"金金金", kOn},
+      {"歩 6,2", U"金金金", kOn},
+      {"歩 7,2", U"金金金", kOn},
+      {"歩 4,2 8,2 5,3-7,3", U"金金金", kOff},
+      {"歩 5,2-7,2", U"爆爆爆", kOff},
+      {"歩 5,2-7,2", U"星星星", kOff},
+  };
+  for (const auto& [stones, next, over] : cases) {
+    Reset(stones);
+    form.次石 = next;
+    EXPECT_EQ(form.ゲーム終了か(), over) << stones << " " << Utf8(next);
+  }
+}
 
 TEST_F(Chain, GameOverSlidesTheWellOutRowByRow) {
   Reset("金 1,16-10,16 飛 11,16 香 11,15 歩 5,1 香 6,1 桂 7,1");

@@ -187,8 +187,10 @@ TEST_F(Soak, RandomPlayKeepsTheRules) {
   std::cout << "soak: seed " << seed << ", " << session.ticks() << " ticks, " << games << " games, "
             << game_overs << " game overs, " << landings << " landings (" << bombs
             << " bomb trios, " << stars << " star trios)\n";
-  EXPECT_GE(session.ticks(), ticks);
-  EXPECT_GT(landings, 0);
+  // The player reached the ends of games and earned both special trios.
+  EXPECT_GT(game_overs, 0);
+  EXPECT_GT(bombs, 0);
+  EXPECT_GT(stars, 0);
 }
 
 }  // namespace
