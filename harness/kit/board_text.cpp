@@ -37,29 +37,12 @@ bool DecodeUtf8(std::string_view text, std::u32string& out) {
 }
 
 bool CellOfChar(char32_t ch, 符号& code) {
-  switch (ch) {
-    case U'.':
-      code = U' ';
-      return true;
-    case U'?':
-      code = 0;
-      return true;
-    case U'歩':
-    case U'香':
-    case U'桂':
-    case U'銀':
-    case U'金':
-    case U'角':
-    case U'飛':
-    case U'王':
-    case U'爆':
-    case U'星':
-    case U'発':
-      code = ch;
-      return true;
-    default:
-      return false;
+  if (ch == U'.' || ch == U'?') {
+    code = ch == U'.' ? U' ' : 0;
+    return true;
   }
+  code = ch;
+  return std::u32string_view(U"歩香桂銀金角飛王爆星発").find(ch) != std::u32string_view::npos;
 }
 
 char32_t CharOfCell(符号 code) {

@@ -48,7 +48,6 @@ bool FakeWindow::Shows(double column, double row, Picture picture) const {
 }
 
 void FakeWindow::Refresh() {
-  ++refreshes;
   if (record_drawing) drawing.push_back("refresh");
 }
 

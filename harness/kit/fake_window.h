@@ -60,7 +60,6 @@ class FakeWindow : public WindowServices {
   // kept only while `record_drawing` is set.
   std::vector<std::string> drawing;
   bool record_drawing = true;
-  int refreshes = 0;
   std::vector<double> waits;
   std::vector<std::string> messages;  // "title|text"
   bool bgm_checked = false;
