@@ -103,6 +103,30 @@ class Play : public testing::Test {
     desk.SetTimeOfDay(TimeFor(trio));
     form.KAISI_Click();
   }
+  // A new game whatever state the test left behind.
+  void Restart() {
+    form.待機フラグ = kOn;
+    Start();
+  }
+  // A fall step on this tick, the next trio being 桂角桂. The step waits
+  // 10 ms before the clock picks it, so the clock is set that much early.
+  void FallStep() {
+    desk.SetTimeOfDay(TimeFor(U"桂角桂") - 0.01);
+    form.落下_カウンタ = form.落下_間隔;
+    form.Timer1_Timer();
+  }
+  void SetPreview(std::u32string_view trio) {
+    form.次石 = trio;
+    for (int i = 0; i < 3; ++i) form.盤[5 + i][1] = trio[static_cast<std::size_t>(i)];
+  }
+  // The digits drawn on a score row, in the order drawn.
+  std::string Score(int row) const {
+    std::string digits;
+    for (const std::string& line : Logged("picture SUUJI")) {
+      if (line.ends_with(" " + std::to_string(525 * row))) digits += line[13];
+    }
+    return digits;
+  }
   // Columns full from `top` down, of pawns and lances that never link.
   void FillColumns(int first, int last, int top) {
     for (int column = first; column <= last; ++column) {
@@ -240,6 +264,60 @@ TEST_F(Play, BlockingTheEntryWithAnOrdinaryNextTrioEndsTheGameWhichThenBlinks) {
     EXPECT_NEAR(WaitedFor(), 0.05, 1e-9);
   }
   EXPECT_EQ(State(), state);
+}
+
+TEST_F(Play, ALandedBombTrioTurnsToExplosionsAndAStarTrioStaysStars) {
+  struct Case {
+    char32_t stone;
+    Lines playfield;
+    Picture shown;
+    const char *never_shown, *floor;
+  };
+  const Case cases[] = {
+      // The bombs and their five neighbours go; nothing else was there.
+      {U'爆', {"...歩...歩...", "....銀桂銀...."}, Picture::BAKUHATU, "BAKUDAN", "..........."},
+      // Every silver and knight touched a star; the gold did not.
+      {U'星', {"銀.金.銀桂銀...桂"}, Picture::HOSI, "BAKUHATU", "..金........"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(PictureName(c.shown));
+    Restart();
+    SetPlayfield(form, c.playfield);
+    SetPreview(U"桂角桂");
+    form.落下石_駒 = {0, c.stone, c.stone, c.stone};
+    form.落下石_行 = {0, 15, 15, 15};
+    Forget();
+    FallStep();
+    for (int column = 5; column <= 7; ++column) EXPECT_TRUE(Drew(Cell(c.shown, column, 15)));
+    EXPECT_TRUE(Logged(c.never_shown).empty());
+    Lines expected(15, "...........");
+    expected[14] = c.floor;
+    const Lines rows = BoardRows(form);
+    EXPECT_EQ(Lines(rows.begin() + 1, rows.end()), expected);
+    EXPECT_EQ(form.得点, 81) << "the landing and eight stones erased";
+    EXPECT_EQ(Logged("sound "), (Lines{"sound 石着地", "sound 石消去"}));
+    EXPECT_EQ(std::pair(form.爆_予約, form.星_予約), std::pair(kOff, kOff))
+        << "a special trio earns nothing";
+  }
+}
+
+TEST_F(Play, TheHiScoreChangesOnlyWhenStrictlyBeatenAndOutlivesNewGames) {
+  const std::tuple<long, long, const char*> cases[] = {
+      {41, 42, "0042"}, {41, 42, ""}, {42, 43, "0043"}};
+  for (const auto& [before, hi, shown] : cases) {
+    Forget();
+    PlayToGameOver(before);
+    EXPECT_EQ(form.最高得点, hi) << before;
+    EXPECT_EQ(Score(7), shown) << before;
+  }
+  // The game ended in a fall step, so the next one falls on its 61st tick.
+  Start();
+  Forget();
+  Tick(60);
+  EXPECT_EQ(form.落下石_行[1], 2);
+  EXPECT_TRUE(Logged("GAME OVER").empty());
+  Tick();
+  EXPECT_EQ(form.落下石_行[1], 3);
 }
 
 // ------------------------------------------------------------------ input
