@@ -5,7 +5,10 @@
 #   name  caught|missed|stale|nobuild  the tests that failed
 # "stale" means the text to replace is no longer found exactly once.
 #
-#   tests/mutants/run.sh [-o results.txt] [name ...]
+#   tests/mutants/run.sh [-o results.txt] [-r commit] [-c] [name ...]
+#
+# -r plants the faults in that commit instead of the working tree; -c goes
+# on with a results file, skipping the faults it already holds.
 #
 # The scratch copy and its build stay in build-mutants/ between runs, so a
 # rerun only recompiles what changed (ccache helps with the rest).
@@ -30,26 +33,42 @@ if [[ ${1:-} == --count ]]; then
 fi
 
 results=$top/tests/mutants/results.txt
-if [[ ${1:-} == -o ]]; then
-  results=$2
-  shift 2
-fi
-scratch=$top/build-mutants/src
-build=$top/build-mutants/build
+revision=""
+continuing=false
+while (($# > 0)); do
+  case $1 in
+    -o) results=$(realpath "$2") && shift 2 ;;
+    -r) revision=$2 && shift 2 ;;
+    -c) continuing=true && shift ;;
+    *) break ;;
+  esac
+done
+scratch=${ZONBELI_MUTANTS_DIR:-$top/build-mutants}/src
+build=${ZONBELI_MUTANTS_DIR:-$top/build-mutants}/build
 export CCACHE_BASEDIR=${CCACHE_BASEDIR:-/work}
 export QT_QPA_PLATFORM=offscreen SDL_AUDIODRIVER=dummy
 
 # Copies get the current time, never the source's, so that a file put back
 # after a fault is always newer than the object built from the fault.
+source=$top
+if [[ -n $revision ]]; then
+  source=$(mktemp -d)
+  trap 'rm -rf "$source"' EXIT
+  git archive "$revision" | tar -x -C "$source"
+fi
 mkdir -p "$scratch"
-git -c core.quotePath=false ls-files | while IFS= read -r file; do
-  if ! cmp -s "$file" "$scratch/$file"; then
-    mkdir -p "$(dirname "$scratch/$file")"
-    cp "$file" "$scratch/$file"
-  fi
-done
+(cd "$source" && git -c core.quotePath=false ls-files 2>/dev/null || find . -type f -printf '%P\n') |
+  while IFS= read -r file; do
+    if ! cmp -s "$source/$file" "$scratch/$file"; then
+      mkdir -p "$(dirname "$scratch/$file")"
+      cp "$source/$file" "$scratch/$file"
+    fi
+  done
+# Quick to compile and to link: no debug information, lld.
 if [[ ! -f $build/build.ninja ]]; then
-  cmake -S "$scratch" -B "$build" -G Ninja -DZONBELI_BENCH=OFF \
+  cmake -S "$scratch" -B "$build" -G Ninja -DZONBELI_BENCH=OFF -DCMAKE_BUILD_TYPE=None \
+    -DCMAKE_C_FLAGS=-O1 -DCMAKE_CXX_FLAGS=-O1 -DCMAKE_EXE_LINKER_FLAGS=-fuse-ld=lld \
+    -DCMAKE_SHARED_LINKER_FLAGS=-fuse-ld=lld \
     -DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache >/dev/null
 fi
 
@@ -65,10 +84,11 @@ suite || {
   exit 1
 }
 
-: >"$results"
+$continuing || : >"$results"
 while IFS=$'\t' read -r name file find replace; do
   [[ -z $name || $name == \#* ]] && continue
   if (($# > 0)) && [[ " $* " != *" $name "* ]]; then continue; fi
+  if grep -q "^$name"$'\t' "$results"; then continue; fi
   target=$scratch/$file
   if ! python3 - "$target" "$find" "$replace" <<'EOF'; then
 import sys
@@ -83,7 +103,7 @@ EOF
   fi
   status=0
   suite || status=$?
-  cp "$top/$file" "$target"
+  cp "$source/$file" "$target"
   case $status in
     0) printf '%s\tmissed\n' "$name" | tee -a "$results" ;;
     2) printf '%s\tnobuild\n' "$name" | tee -a "$results" ;;
@@ -93,4 +113,4 @@ EOF
       ;;
   esac
 done <"$top/tests/mutants/mutants.tsv"
-echo "caught $(grep -c $'\tcaught' "$results") of $(wc -l <"$results")" | tee -a "$results"
+echo "caught $(grep -c $'\tcaught' "$results") of $(grep -c $'\t' "$results")"
