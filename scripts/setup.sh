@@ -11,7 +11,7 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 packages=(cmake g++ ninja-build pkg-config qt6-base-dev libsdl2-mixer-dev fonts-ipafont-mincho
           libgtest-dev libbenchmark-dev)
 if [ "$purpose" = test ]; then
-  packages+=(xvfb xauth x11-utils xdotool imagemagick desktop-file-utils appstream python3)
+  packages+=(xvfb xauth x11-utils xdotool imagemagick desktop-file-utils appstream python3 lld)
 fi
 "$top/scripts/install_packages.sh" "${packages[@]}"
 
