@@ -97,11 +97,11 @@ class Form1 {
   // ------------------------------------------------------------------- trios
   // The falling trio, which is not in the board while it falls. Elements
   // 1..3, stone 1 the left or top one; element 0 is unused.
-  std::array<int, 4> 落下石_列{};
-  std::array<int, 4> 落下石_行{};
-  std::array<符号, 4> 落下石_駒{};
-  int 落下石_向き = 0;  // 向き_横 lying or 向き_縦 standing
-  std::u32string 次石;  // the previewed next trio, three codes
+  std::array<int, 4> 落下石_列{};   // each stone's column
+  std::array<int, 4> 落下石_行{};   // each stone's row
+  std::array<符号, 4> 落下石_駒{};  // each stone's code
+  int 落下石_向き = 0;              // 向き_横 lying or 向き_縦 standing
+  std::u32string 次石;              // the previewed next trio, three codes
 
   // ---------------------------------------------------------------- progress
   long 得点 = 0;       // this game's score
