@@ -112,5 +112,5 @@ EOF
       printf '%s\tcaught\t%s\n' "$name" "$failed" | tee -a "$results"
       ;;
   esac
-done <"$top/tests/mutants/mutants.tsv"
+done <"${ZONBELI_MUTANTS_FILE:-$top/tests/mutants/mutants.tsv}"
 echo "caught $(grep -c $'\tcaught' "$results") of $(grep -c $'\t' "$results")"
