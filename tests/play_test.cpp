@@ -195,6 +195,8 @@ class Moves : public Play {
 
 TEST_F(Moves, ATurnIsAQuarterTurnCounterClockwiseAndFourBringTheTrioBack) {
   Place(kLying, 5, 8, U"金銀角");
+  // Shown where it lies first, so that every old cell has a stone to erase.
+  form.落下石_移動(0, 0);
   form.落下石_回転();
   EXPECT_EQ(form.落下石_向き, Form1::向き_縦);
   // Stone 1 stays on top, so it takes the code of the old right stone.
