@@ -90,6 +90,7 @@ while IFS=$'\t' read -r name file find replace; do
   if (($# > 0)) && [[ " $* " != *" $name "* ]]; then continue; fi
   if grep -q "^$name"$'\t' "$results"; then continue; fi
   target=$scratch/$file
+  cp "$target" "$target.unplanted"
   if ! python3 - "$target" "$find" "$replace" <<'EOF'; then
 import sys
 path, find, replace = sys.argv[1:]
@@ -103,7 +104,8 @@ EOF
   fi
   status=0
   suite || status=$?
-  cp "$source/$file" "$target"
+  # Put back from the scratch copy itself, which the source may have left.
+  cp "$target.unplanted" "$target"
   case $status in
     0) printf '%s\tmissed\n' "$name" | tee -a "$results" ;;
     2) printf '%s\tnobuild\n' "$name" | tee -a "$results" ;;
