@@ -121,6 +121,12 @@ bool Session::Execute(const Command& command) {
       case Op::kClock:
         window_.SetTimeOfDay(command.seconds);
         break;
+      case Op::kTime:
+        window_.times.push_back(command.seconds);
+        break;
+      case Op::kRandom:
+        window_.randoms.push_back(command.seconds);
+        break;
       case Op::kTick:
         for (long long n = 0; n < command.number; ++n) Tick();
         break;
@@ -171,54 +177,64 @@ const std::vector<std::string>& Session::Items() {
   return items;
 }
 
-void Session::DumpItem(const std::string& item) {
+namespace {
+
+void DumpItem(std::ostream& out, const Form1& form, const std::string& item,
+              const std::vector<std::int32_t>& played, std::size_t& shown) {
   if (item == "盤") {
-    out_ << "盤\n";
-    const std::vector<std::string> rows = BoardRows(form_);
+    out << "盤\n";
+    const std::vector<std::string> rows = BoardRows(form);
     for (std::size_t i = 0; i < rows.size(); ++i) {
-      out_ << TwoDigits(static_cast<int>(i) + 1) << ' ' << rows[i] << '\n';
+      out << TwoDigits(static_cast<int>(i) + 1) << ' ' << rows[i] << '\n';
     }
     return;
   }
-  out_ << item;
-  if (item == "得点") out_ << ' ' << form_.得点;
-  if (item == "最高得点") out_ << ' ' << form_.最高得点;
-  if (item == "レベル") out_ << ' ' << form_.レベル;
-  if (item == "出現_回数") out_ << ' ' << form_.出現_回数;
-  if (item == "落下_間隔") out_ << ' ' << form_.落下_間隔;
-  if (item == "落下_基本間隔") out_ << ' ' << form_.落下_基本間隔;
-  if (item == "落下_カウンタ") out_ << ' ' << form_.落下_カウンタ;
-  if (item == "爆_予約") out_ << ' ' << FlagText(form_.爆_予約);
-  if (item == "星_予約") out_ << ' ' << FlagText(form_.星_予約);
-  if (item == "待機フラグ") out_ << ' ' << FlagText(form_.待機フラグ);
-  if (item == "終了フラグ") out_ << ' ' << FlagText(form_.終了フラグ);
-  if (item == "次石" && !form_.次石.empty()) {
-    out_ << ' ';
-    for (符号 code : form_.次石) out_ << CellText(code);
+  out << item;
+  if (item == "得点") out << ' ' << form.得点;
+  if (item == "最高得点") out << ' ' << form.最高得点;
+  if (item == "レベル") out << ' ' << form.レベル;
+  if (item == "出現_回数") out << ' ' << form.出現_回数;
+  if (item == "落下_間隔") out << ' ' << form.落下_間隔;
+  if (item == "落下_基本間隔") out << ' ' << form.落下_基本間隔;
+  if (item == "落下_カウンタ") out << ' ' << form.落下_カウンタ;
+  if (item == "爆_予約") out << ' ' << FlagText(form.爆_予約);
+  if (item == "星_予約") out << ' ' << FlagText(form.星_予約);
+  if (item == "待機フラグ") out << ' ' << FlagText(form.待機フラグ);
+  if (item == "終了フラグ") out << ' ' << FlagText(form.終了フラグ);
+  if (item == "次石" && !form.次石.empty()) {
+    out << ' ';
+    for (符号 code : form.次石) out << CellText(code);
   }
   if (item == "落下石") {
     for (std::size_t i = 1; i <= 3; ++i) {
-      out_ << ' ' << form_.落下石_列[i] << ',' << form_.落下石_行[i] << ','
-           << CellText(form_.落下石_駒[i]);
+      out << ' ' << form.落下石_列[i] << ',' << form.落下石_行[i] << ','
+          << CellText(form.落下石_駒[i]);
     }
-    out_ << ' ' << OrientationText(form_.落下石_向き);
+    out << ' ' << OrientationText(form.落下石_向き);
   }
   if (item == "音") {
-    for (; sounds_shown_ < sound_.played.size(); ++sounds_shown_) {
-      const std::int32_t handle = sound_.played[sounds_shown_];
-      const std::string name = SoundSlotName(form_, handle);
-      out_ << ' ' << (name.empty() ? "?" + std::to_string(handle) : name);
+    for (; shown < played.size(); ++shown) {
+      const std::int32_t handle = played[shown];
+      const std::string name = SoundSlotName(form, handle);
+      out << ' ' << (name.empty() ? "?" + std::to_string(handle) : name);
     }
   }
-  out_ << '\n';
+  out << '\n';
+}
+
+}  // namespace
+
+void WriteState(std::ostream& out, const Form1& form, const std::vector<std::int32_t>& played,
+                std::size_t& shown) {
+  for (const std::string& item : Session::Items()) DumpItem(out, form, item, played, shown);
 }
 
 void Session::Dump(const std::string& what) {
   const auto mark = [](int value) { return value == Form1::定数_オン ? 'x' : '.'; };
   if (what.empty()) {
-    for (const std::string& item : Items()) DumpItem(item);
+    WriteState(out_, form_, sound_.played, sounds_shown_);
   } else if (std::find(Items().begin(), Items().end(), what) != Items().end()) {
-    DumpItem(what);
+    DumpItem(out_, form_, what, sound_.played, sounds_shown_);
   } else if (what == "盤_当たり") {
     out_ << what << '\n';
     for (std::size_t row = 1; row <= 16; ++row) {

@@ -65,6 +65,7 @@ class FakeWindow : public WindowServices {
   std::map<std::string, std::string> unreadable;  // path -> error text
   std::string sound_folder;
   std::deque<double> randoms;  // used first; then an unseeded generator
+  std::deque<double> times;    // readings of the time of day, used before the clock
 
  private:
   std::unique_ptr<Canvas> canvas_;
