@@ -8,10 +8,11 @@ build=${2:-build}
 shift $(( $# > 2 ? 2 : $# ))
 top=$(cd "$(dirname "$0")/.." && pwd)
 
-packages=(cmake g++ ninja-build pkg-config qt6-base-dev libsdl2-mixer-dev fonts-ipafont-mincho
-          libgtest-dev libbenchmark-dev)
+packages=(cmake g++ ninja-build pkg-config qt6-base-dev qt6-wayland libxcb1-dev libsdl2-mixer-dev
+          fonts-ipafont-mincho libgtest-dev libbenchmark-dev)
 if [ "$purpose" = test ]; then
-  packages+=(xvfb xauth x11-utils xdotool imagemagick desktop-file-utils appstream python3 lld)
+  packages+=(xvfb xauth x11-utils xdotool imagemagick desktop-file-utils appstream python3 openbox
+             weston lld)
 fi
 "$top/scripts/install_packages.sh" "${packages[@]}"
 

@@ -57,6 +57,11 @@ void FakeWindow::MessageBox(const std::string& text, const std::string& title,
 }
 
 double FakeWindow::TimeOfDay() {
+  if (!times.empty()) {
+    const double t = times.front();
+    times.pop_front();
+    return t;
+  }
   return std::fmod(time_of_day_at_zero_ + now_, 86400.0);
 }
 

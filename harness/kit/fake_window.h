@@ -67,6 +67,7 @@ class FakeWindow : public WindowServices {
   std::map<std::string, std::string> unreadable;  // path -> error text
   std::string sound_folder;
   std::deque<double> randoms;  // used first; then an unseeded generator
+  std::deque<double> times;    // readings of the time of day, used before the clock
 
  private:
   double now_ = 1000.0;

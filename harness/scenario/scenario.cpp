@@ -32,6 +32,12 @@
 //                         It moves on only inside the run: by 1/64 s before
 //                         every tick, and by the length of every wait.
 //                         The digits of new trios come from it.
+//   time SECONDS          the time of day the game's next reading of the
+//                         clock returns, whatever the clock shows; several
+//                         queue up in order, and the clock does not move.
+//   random R              the next number the game draws, 0 to below 1;
+//                         several queue up in order, and after them an
+//                         unseeded generator draws.
 //   tick N                N timer ticks.
 //   land                  ticks until the falling trio lands, at most 100000.
 //                         A landing is the tick in which the landing sound

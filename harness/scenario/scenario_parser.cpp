@@ -74,6 +74,18 @@ long long Integer(std::string_view word, long long lowest, long long highest, co
   return value;
 }
 
+// A number written with a point and no exponent, from 0 to below `bound`.
+double Fraction(std::string_view word, double bound, const char* what) {
+  double value = 0;
+  const auto [end, error] =
+      std::from_chars(word.data(), word.data() + word.size(), value, std::chars_format::fixed);
+  if (error != std::errc() || end != word.data() + word.size() || !std::isfinite(value) ||
+      value < 0 || value >= bound) {
+    throw Failure{std::string(what) + ", not " + Quoted(word)};
+  }
+  return value;
+}
+
 符号 Cell(std::string_view word, const char* what) {
   std::u32string chars;
   符号 code = 0;
@@ -186,19 +198,15 @@ void ParseCommand(const std::vector<std::string_view>& words, Command& command,
     } else {
       throw Failure{"a flag is オン or オフ, not " + Quoted(words[2])};
     }
-  } else if (verb == "clock") {
-    ExpectWords(words, 2, "clock SECONDS");
-    command.op = Op::kClock;
-    const std::string_view text = words[1];
-    double seconds = 0;
-    const auto [end, error] =
-        std::from_chars(text.data(), text.data() + text.size(), seconds, std::chars_format::fixed);
-    if (error != std::errc() || end != text.data() + text.size() || !std::isfinite(seconds) ||
-        seconds < 0 || seconds >= 86400) {
-      throw Failure{"the clock takes seconds since midnight, 0 to below 86400, not " +
-                    Quoted(text)};
-    }
-    command.seconds = seconds;
+  } else if (verb == "clock" || verb == "time") {
+    ExpectWords(words, 2, verb == "clock" ? "clock SECONDS" : "time SECONDS");
+    command.op = verb == "clock" ? Op::kClock : Op::kTime;
+    command.seconds =
+        Fraction(words[1], 86400, "the clock takes seconds since midnight, 0 to below 86400");
+  } else if (verb == "random") {
+    ExpectWords(words, 2, "random R");
+    command.op = Op::kRandom;
+    command.seconds = Fraction(words[1], 1, "a random number lies from 0 to below 1");
   } else if (verb == "tick") {
     ExpectWords(words, 2, "tick N");
     command.op = Op::kTick;

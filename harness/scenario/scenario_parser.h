@@ -18,6 +18,8 @@ enum class Op {
   kNext,
   kSet,
   kClock,
+  kTime,
+  kRandom,
   kTick,
   kLand,
   kKey,
@@ -80,7 +82,7 @@ struct Command {
   // whole state); kPng: the file.
   std::string name;
   long long number = 0;  // kSet: the value; kTick: the count; kKey, kKeyUp: the key code
-  double seconds = 0;    // kClock
+  double seconds = 0;    // kClock, kTime; kRandom: the number
   const Routine* routine = nullptr;  // kCall
 };
 

@@ -107,6 +107,12 @@ bool Session::Execute(const Command& command) {
       case Op::kClock:
         window_->SetTimeOfDay(command.seconds);
         break;
+      case Op::kTime:
+        window_->times.push_back(command.seconds);
+        break;
+      case Op::kRandom:
+        window_->randoms.push_back(command.seconds);
+        break;
       case Op::kTick:
         for (long long n = 0; n < command.number; ++n) Tick();
         break;
@@ -147,47 +153,57 @@ bool Session::Execute(const Command& command) {
   return true;
 }
 
-void Session::DumpItem(const std::string& item) {
+namespace {
+
+void DumpItem(std::ostream& out, const Form1& form, const std::string& item,
+              const std::vector<std::int32_t>& played, std::size_t& shown) {
   if (item == "盤") {
-    out_ << "盤\n";
-    const std::vector<std::string> rows = BoardRows(form_);
+    out << "盤\n";
+    const std::vector<std::string> rows = BoardRows(form);
     for (std::size_t i = 0; i < rows.size(); ++i) {
-      out_ << TwoDigits(static_cast<int>(i) + 1) << ' ' << rows[i] << '\n';
+      out << TwoDigits(static_cast<int>(i) + 1) << ' ' << rows[i] << '\n';
     }
     return;
   }
-  out_ << item;
+  out << item;
   if (const Variable* variable = FindVariable(item)) {
-    const long long value = variable->Get(form_);
-    out_ << ' ' << (variable->flag ? FlagText(static_cast<int>(value)) : std::to_string(value));
+    const long long value = variable->Get(form);
+    out << ' ' << (variable->flag ? FlagText(static_cast<int>(value)) : std::to_string(value));
   }
-  if (item == "次石" && !form_.次石.empty()) {
-    out_ << ' ';
-    for (符号 code : form_.次石) out_ << CellText(code);
+  if (item == "次石" && !form.次石.empty()) {
+    out << ' ';
+    for (符号 code : form.次石) out << CellText(code);
   }
   if (item == "落下石") {
     for (std::size_t i = 1; i <= 3; ++i) {
-      out_ << ' ' << form_.落下石_列[i] << ',' << form_.落下石_行[i] << ','
-           << CellText(form_.落下石_駒[i]);
+      out << ' ' << form.落下石_列[i] << ',' << form.落下石_行[i] << ','
+          << CellText(form.落下石_駒[i]);
     }
-    out_ << ' ' << OrientationText(form_.落下石_向き);
+    out << ' ' << OrientationText(form.落下石_向き);
   }
   if (item == "音") {
-    for (; sounds_shown_ < sound_.played.size(); ++sounds_shown_) {
-      const std::int32_t handle = sound_.played[sounds_shown_];
-      const std::string name = SoundSlotName(form_, handle);
-      out_ << ' ' << (name.empty() ? "?" + std::to_string(handle) : name);
+    for (; shown < played.size(); ++shown) {
+      const std::int32_t handle = played[shown];
+      const std::string name = SoundSlotName(form, handle);
+      out << ' ' << (name.empty() ? "?" + std::to_string(handle) : name);
     }
   }
-  out_ << '\n';
+  out << '\n';
+}
+
+}  // namespace
+
+void WriteState(std::ostream& out, const Form1& form, const std::vector<std::int32_t>& played,
+                std::size_t& shown) {
+  for (const std::string& item : DumpItems()) DumpItem(out, form, item, played, shown);
 }
 
 void Session::Dump(const std::string& what) {
   const auto mark = [](int value) { return value == Form1::定数_オン ? 'x' : '.'; };
   if (what.empty()) {
-    for (const std::string& item : DumpItems()) DumpItem(item);
+    WriteState(out_, form_, sound_.played, sounds_shown_);
   } else if (std::find(DumpItems().begin(), DumpItems().end(), what) != DumpItems().end()) {
-    DumpItem(what);
+    DumpItem(out_, form_, what, sound_.played, sounds_shown_);
   } else if (what == "盤_当たり") {
     out_ << what << '\n';
     for (std::size_t row = 1; row <= 16; ++row) {

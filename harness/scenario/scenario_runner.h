@@ -60,7 +60,6 @@ class Session {
  private:
   void Land();
   void Dump(const std::string& what);
-  void DumpItem(const std::string& item);
 
   std::ostream& out_;
   Options options_;
@@ -73,6 +72,12 @@ class Session {
   std::size_t sounds_shown_ = 0;
   std::size_t messages_shown_ = 0;
 };
+
+// Writes the whole state of `form` as `dump` prints it. `played` holds
+// every sound started so far and `shown` how many an earlier dump listed;
+// it moves on past the ones listed now.
+void WriteState(std::ostream& out, const Form1& form, const std::vector<std::int32_t>& played,
+                std::size_t& shown);
 
 // Reads and runs a whole script. Returns the exit status: 0 when it ran to
 // its end or the program ended, 1 when a command could not be carried out,

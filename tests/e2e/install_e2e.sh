@@ -48,8 +48,7 @@ PY
 size() { stat -c %s "$SDL_DISKAUDIOFILE"; }
 
 # The menu bar: ｵﾌﾟｼｮﾝ is the second caption; BGM its only item.
-geometry=$(xdotool search --onlyvisible --name '^Zonbeli$' getwindowgeometry --shell | head -3)
-eval "$geometry"
+eval "$(xdotool search --onlyvisible --name '^Zonbeli$' getwindowgeometry --shell)"
 option_x=$((X + 80)); bar_y=$((Y + 8))
 before=$(size)
 [ "$(loudness "$before")" -eq 0 ] || true
