@@ -134,7 +134,7 @@ void SurfaceWidget::mousePressEvent(QMouseEvent* event) {
   }
 }
 
-GameWindow::GameWindow(SoundLibrary& sound) : random_() {
+GameWindow::GameWindow(SoundLibrary& sound, WindowServices* between) : random_() {
   setWindowTitle(QStringLiteral("Zonbeli"));
   setWindowIcon(QIcon(QStringLiteral(":/pictures/icon.png")));
   QPalette palette = this->palette();
@@ -146,7 +146,7 @@ GameWindow::GameWindow(SoundLibrary& sound) : random_() {
   surface_ = new SurfaceWidget(canvas_, this);
   setCentralWidget(surface_);
   surface_->onMouseDown = [this](int button, int shift, float x, float y) {
-    game_->Form_MouseDown(button, shift, x, y);
+    deliver(Input::Click).Form_MouseDown(button, shift, x, y);
   };
   buildMenus();
 
@@ -160,7 +160,7 @@ GameWindow::GameWindow(SoundLibrary& sound) : random_() {
   connect(tick_notifier_, &QSocketNotifier::activated, this, [this] { tick(); });
   QCoreApplication::instance()->installNativeEventFilter(this);
 
-  game_ = std::make_unique<Form1>(*this, sound);
+  game_ = std::make_unique<Form1>(between != nullptr ? *between : *this, sound);
 }
 
 GameWindow::~GameWindow() {
@@ -184,16 +184,16 @@ void GameWindow::buildMenus() {
   QAction* other = bar->addAction(QStringLiteral("その他"));
 
   connect(start, &QAction::triggered, this, [this] {
-    game_->KAISI_Click();
+    deliver(Input::Start).KAISI_Click();
     wakeTick();
   });
-  connect(quit, &QAction::triggered, this, [this] { game_->OWARI_Click(); });
+  connect(quit, &QAction::triggered, this, [this] { deliver(Input::Quit).OWARI_Click(); });
   // Qt toggles the mark on a click; the music switch owns it, so undo that.
   connect(bgm_, &QAction::triggered, this, [this](bool now_checked) {
     bgm_->setChecked(!now_checked);
-    game_->BGM_Click();
+    deliver(Input::Music).BGM_Click();
   });
-  connect(other, &QAction::triggered, this, [this] { game_->SONOTA_Click(); });
+  connect(other, &QAction::triggered, this, [this] { deliver(Input::About).SONOTA_Click(); });
 
   for (QMenu* menu : {game, option}) {
     menu->installEventFilter(this);
@@ -214,7 +214,8 @@ bool GameWindow::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::KeyRelease) {
     const auto* key = static_cast<QKeyEvent*>(event);
     if (!key->isAutoRepeat()) {
-      game_->Form_KeyUp(VirtualKey(key->key()), ShiftState(key->modifiers()));
+      const int code = VirtualKey(key->key());
+      deliver(Input::KeyUp, code).Form_KeyUp(code, ShiftState(key->modifiers()));
     }
   }
   return QMainWindow::eventFilter(watched, event);
@@ -227,7 +228,7 @@ bool GameWindow::nativeEventFilter(const QByteArray& type, void* message, qintpt
   const auto* event = static_cast<const xcb_generic_event_t*>(message);
   if ((event->response_type & 0x7f) == XCB_DESTROY_NOTIFY && internalWinId() != 0 &&
       static_cast<const xcb_destroy_notify_event_t*>(message)->window == internalWinId()) {
-    game_->Form_Unload();
+    deliver(Input::Close).Form_Unload();
   }
   return false;
 }
@@ -237,7 +238,7 @@ bool GameWindow::nativeEventFilter(const QByteArray& type, void* message, qintpt
 void GameWindow::closeOnTermination() {
   if (g_close_request[0] < 0 && pipe2(g_close_request, O_CLOEXEC | O_NONBLOCK) != 0) return;
   auto* notifier = new QSocketNotifier(g_close_request[0], QSocketNotifier::Read, this);
-  connect(notifier, &QSocketNotifier::activated, this, [this] { game_->Form_Unload(); });
+  connect(notifier, &QSocketNotifier::activated, this, [this] { deliver(Input::Close).Form_Unload(); });
   struct sigaction action {};
   action.sa_handler = RequestClose;
   sigemptyset(&action.sa_mask);
@@ -298,14 +299,19 @@ void GameWindow::tick() {
   std::uint64_t expirations = 0;
   if (read(tick_fd_, &expirations, sizeof expirations) != sizeof expirations) return;
   tick_armed_ = false;
-  if (modal_depth_ == 0) game_->Timer1_Timer();
+  if (modal_depth_ == 0) deliver(Input::Tick).Timer1_Timer();
   armTick();
+}
+
+Form1& GameWindow::deliver(Input input, int key) {
+  if (onInput) onInput(input, key);
+  return *game_;
 }
 
 void GameWindow::keyPressEvent(QKeyEvent* event) {
   const int key = VirtualKey(event->key());
   const int shift = ShiftState(event->modifiers());
-  game_->Form_KeyDown(key, shift);
+  deliver(Input::KeyDown, key).Form_KeyDown(key, shift);
 }
 
 // An auto-repeat arrives as a release and a press; only a real release is
@@ -314,7 +320,7 @@ void GameWindow::keyReleaseEvent(QKeyEvent* event) {
   if (event->isAutoRepeat()) return;
   const int key = VirtualKey(event->key());
   const int shift = ShiftState(event->modifiers());
-  game_->Form_KeyUp(key, shift);
+  deliver(Input::KeyUp, key).Form_KeyUp(key, shift);
 }
 
 // A release outside the window never arrives, so losing the keyboard to
@@ -322,13 +328,13 @@ void GameWindow::keyReleaseEvent(QKeyEvent* event) {
 void GameWindow::changeEvent(QEvent* event) {
   QMainWindow::changeEvent(event);
   if (event->type() == QEvent::ActivationChange && !isActiveWindow() && game_) {
-    game_->Form_KeyUp(0, 0);
+    deliver(Input::KeyUp, 0).Form_KeyUp(0, 0);
   }
 }
 
 void GameWindow::closeEvent(QCloseEvent* event) {
   event->ignore();
-  game_->Form_Unload();
+  deliver(Input::Close).Form_Unload();
 }
 
 void GameWindow::PaintPicture(Picture picture, float x, float y) {

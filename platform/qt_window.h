@@ -45,8 +45,17 @@ class GameWindow : public QMainWindow, public WindowServices, public QAbstractNa
  public:
   static constexpr qint64 kTickNanoseconds = 1'000'000'000 / 64;
 
-  explicit GameWindow(SoundLibrary& sound);
+  // What reaches the game from outside, one event at a time.
+  enum class Input { Tick, KeyDown, KeyUp, Click, Start, Quit, Music, About, Close };
+
+  // `between`, when given, is what the game talks to instead of this
+  // window: a layer that passes every call on to it (a recording).
+  explicit GameWindow(SoundLibrary& sound, WindowServices* between = nullptr);
   ~GameWindow() override;
+
+  // Told of every input just before the game handles it; `key` is the
+  // virtual-key code of a key going down or up.
+  std::function<void(Input input, int key)> onInput;
 
   // Runs the load routine, shows the window and starts the tick.
   void start();
@@ -92,6 +101,7 @@ class GameWindow : public QMainWindow, public WindowServices, public QAbstractNa
   void armTick();
   void takeKeysBack();
   void closeOnTermination();
+  Form1& deliver(Input input, int key = 0);
 
   Canvas canvas_{ScreenPixelRatio()};
   SurfaceWidget* surface_ = nullptr;

@@ -12,7 +12,7 @@ packages=(cmake g++ ninja-build pkg-config qt6-base-dev qt6-wayland libxcb1-dev 
           fonts-ipafont-mincho libgtest-dev libbenchmark-dev)
 if [ "$purpose" = test ]; then
   packages+=(xvfb xauth x11-utils xdotool imagemagick desktop-file-utils appstream python3 openbox
-             weston libx11-dev libxext-dev libxtst-dev libxdamage-dev)
+             weston lld libx11-dev libxext-dev libxtst-dev libxdamage-dev)
 fi
 "$top/scripts/install_packages.sh" "${packages[@]}"
 
