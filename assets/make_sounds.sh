@@ -9,5 +9,5 @@ out="${1:-$here/sounds}"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 
-"${CXX:-g++}" -std=c++20 -O2 -Wall -Wextra -o "$work/make_sounds" "$root/tools/make_sounds.cpp"
+"${CXX:-g++}" -std=c++20 -O2 -Wall -Wextra -I "$root/game" -o "$work/make_sounds" "$root/tools/make_sounds.cpp"
 "$work/make_sounds" "$out"

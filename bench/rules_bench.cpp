@@ -1,9 +1,6 @@
 // Grouping and marking on the fullest boards the well can hold.
 #include <benchmark/benchmark.h>
 
-#include <QGuiApplication>
-#include <cstdlib>
-
 #include "fake_window.h"
 #include "form1.h"
 
@@ -51,10 +48,4 @@ BENCHMARK(BM_Mixed);
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  QGuiApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  return 0;
-}
+BENCHMARK_MAIN();

@@ -24,7 +24,7 @@ void Form1::段落ち() {
   int done = 定数_オフ;
   while (done != 定数_オン) {
     done = 定数_オン;
-    for (int column = 1; column <= 11; ++column) {
+    for (int column = 1; column <= 盤_列数; ++column) {
       if (列_段落ち[column] == 定数_オン) {
         done = 定数_オフ;
         列_段落ち[column] = 石一段落ち(column);
@@ -40,10 +40,10 @@ void Form1::段落ち() {
 void Form1::終了_段落ち() {
   for (int k = 1; k <= 16; ++k) {
     for (int row = 16; row >= k; --row) {
-      for (int column = 1; column <= 11; ++column) 盤[column][row] = 盤[column][row - 1];
+      for (int column = 1; column <= 盤_列数; ++column) 盤[column][row] = 盤[column][row - 1];
     }
     for (int row = 16; row >= k; --row) {
-      for (int column = 1; column <= 11; ++column) 描画_絵(column, row, 盤[column][row]);
+      for (int column = 1; column <= 盤_列数; ++column) 描画_絵(column, row, 盤[column][row]);
     }
     if (k == 1) {
       for (int c = 1; c <= 4; ++c) {
@@ -59,7 +59,7 @@ void Form1::終了_段落ち() {
 }
 
 void Form1::盤フラグ初期化() {
-  for (int column = 1; column <= 11; ++column) {
+  for (int column = 1; column <= 盤_列数; ++column) {
     列_当たり[column] = 定数_オフ;
     for (int row = 1; row <= 16; ++row) 盤_当たり[column][row] = 定数_オフ;
   }

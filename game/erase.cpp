@@ -12,7 +12,7 @@ template <typename Visit>
 void ForEachNeighbour(const Form1& form, int column, int row, Visit visit) {
   const auto holds_stone = [&form](int c, int r) { return form.盤[c][r] != U' '; };
   if (column > 1 && holds_stone(column - 1, row)) visit(column - 1, row);
-  if (column < 11 && holds_stone(column + 1, row)) visit(column + 1, row);
+  if (column < Form1::盤_列数 && holds_stone(column + 1, row)) visit(column + 1, row);
   if (row > 1 && holds_stone(column, row - 1)) visit(column, row - 1);
   if (row < 16 && holds_stone(column, row + 1)) visit(column, row + 1);
 }
@@ -20,7 +20,7 @@ void ForEachNeighbour(const Form1& form, int column, int row, Visit visit) {
 }  // namespace
 
 void Form1::隣接石消去設定_爆弾() {
-  for (int column = 1; column <= 11; ++column) {
+  for (int column = 1; column <= 盤_列数; ++column) {
     for (int row = 2; row <= 16; ++row) {
       if (盤[column][row] != U'爆') continue;
       ForEachNeighbour(*this, column, row, [this](int c, int r) {
@@ -32,7 +32,7 @@ void Form1::隣接石消去設定_爆弾() {
 }
 
 void Form1::隣接石消去設定_星() {
-  for (int column = 1; column <= 11; ++column) {
+  for (int column = 1; column <= 盤_列数; ++column) {
     for (int row = 2; row <= 16; ++row) {
       if (盤[column][row] != U'星') continue;
       ForEachNeighbour(*this, column, row, [this](int c, int r) { 消去フラグ設定_星(盤[c][r]); });
@@ -41,7 +41,7 @@ void Form1::隣接石消去設定_星() {
 }
 
 void Form1::消去フラグ設定_星(符号 code) {
-  for (int column = 1; column <= 11; ++column) {
+  for (int column = 1; column <= 盤_列数; ++column) {
     for (int row = 2; row <= 16; ++row) {
       if (盤[column][row] == code) {
         盤_当たり[column][row] = 定数_オン;
@@ -53,7 +53,7 @@ void Form1::消去フラグ設定_星(符号 code) {
 
 void Form1::当たり石消去(int& count) {
   count = 0;
-  for (int column = 1; column <= 11; ++column) {
+  for (int column = 1; column <= 盤_列数; ++column) {
     列_段落ち[column] = 列_当たり[column];
     列_当たり[column] = 定数_オフ;
     for (int row = 2; row <= 16; ++row) {

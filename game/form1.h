@@ -27,9 +27,12 @@ class Form1 {
   Form1(WindowServices& window, SoundLibrary& sound);
 
   // ---------------------------------------------------------------- constants
+  // On is 0 and off is 1. A flag never assigned holds 0, so an unset flag,
+  // hit mark or answer reads as on.
   static constexpr int 定数_オン = 0;
   static constexpr int 定数_オフ = 1;
 
+  // The well's columns are 1 to 盤_列数; its rows 2 to 16, row 1 the preview.
   static constexpr int 盤_列数 = 11;
   static constexpr int マス_幅 = 525;
   static constexpr int マス_高さ = 525;
@@ -84,48 +87,51 @@ class Form1 {
   // -------------------------------------------------------------------- board
   // Indexed [column][row]: columns 0..11, rows 0..16. Column 0 and row 0 are
   // never written and stay 0.
-  std::array<std::array<符号, 17>, 12> 盤{};
-  std::array<std::array<int, 17>, 12> 盤_当たり{};
-  std::array<std::array<組ラベル, 17>, 12> 効筋_組{};
-  std::array<std::array<int, 17>, 12> 効筋_数{};
-  std::array<int, 12> 列_当たり{};
-  std::array<int, 12> 列_段落ち{};
+  std::array<std::array<符号, 17>, 12> 盤{};           // the stones; row 1 holds the preview
+  std::array<std::array<int, 17>, 12> 盤_当たり{};     // on for a stone to erase
+  std::array<std::array<組ラベル, 17>, 12> 効筋_組{};  // each stone's group label
+  std::array<std::array<int, 17>, 12> 効筋_数{};       // a group's size, at its root
+  std::array<int, 12> 列_当たり{};                     // on for a column holding a stone to erase
+  std::array<int, 12> 列_段落ち{};                     // on for a column whose stones must drop
 
   // ------------------------------------------------------------------- trios
-  // Elements 1..3; element 0 is unused.
-  std::array<int, 4> 落下石_列{};
-  std::array<int, 4> 落下石_行{};
-  std::array<符号, 4> 落下石_駒{};
-  int 落下石_向き = 0;
-  std::u32string 次石;
+  // The falling trio, which is not in the board while it falls. Elements
+  // 1..3, stone 1 the left or top one; element 0 is unused.
+  std::array<int, 4> 落下石_列{};   // each stone's column
+  std::array<int, 4> 落下石_行{};   // each stone's row
+  std::array<符号, 4> 落下石_駒{};  // each stone's code
+  int 落下石_向き = 0;              // 向き_横 lying or 向き_縦 standing
+  std::u32string 次石;              // the previewed next trio, three codes
 
   // ---------------------------------------------------------------- progress
-  long 得点 = 0;
-  long 最高得点 = 0;
-  int レベル = 0;
-  int 出現_回数 = 0;
-  int 爆_予約 = 0;
-  int 星_予約 = 0;
-  int 待機フラグ = 0;
-  int 終了フラグ = 0;
+  long 得点 = 0;       // this game's score
+  long 最高得点 = 0;   // the best score since the program started
+  int レベル = 0;      // 6 at the start, falling to 1
+  int 出現_回数 = 0;   // trios brought in this game, the falling one included
+  int 爆_予約 = 0;     // on when a bomb trio is due as the next preview
+  int 星_予約 = 0;     // on when a star trio is due
+  int 待機フラグ = 0;  // on while no game runs
+  int 終了フラグ = 0;  // on once a game has ended: the ticks blink GAME OVER
 
   // ------------------------------------------------------------------ timing
-  int 落下_カウンタ = 0;
-  int 落下_間隔 = 0;
-  int 落下_基本間隔 = 0;
+  int 落下_カウンタ = 0;  // ticks since the trio last fell a row
+  int 落下_間隔 = 0;      // ticks between falls now: 1 while ↓ is held
+  int 落下_基本間隔 = 0;  // ticks between falls at this level
 
   // ------------------------------------------------------------------ sounds
-  std::int32_t サウンド_本体 = 0;
-  std::int32_t 音_回転 = 0;
-  std::int32_t 音_禁止 = 0;
-  std::int32_t 音_移動 = 0;
-  std::int32_t 音_その他 = 0;
-  std::int32_t 音_爆出現 = 0;
-  std::int32_t 音_星出現 = 0;
-  std::int32_t 音_石消去 = 0;
-  std::int32_t 音_石着地 = 0;
-  std::int32_t 音_面終了 = 0;
-  std::int32_t 音_BGM = 0;
+  // Handles from the sound library, 0 for none; 音_一覧 below lists the ten
+  // buffers with their files.
+  std::int32_t サウンド_本体 = 0;  // the device
+  std::int32_t 音_回転 = 0;        // a turn
+  std::int32_t 音_禁止 = 0;        // a click with no game running
+  std::int32_t 音_移動 = 0;        // a step sideways
+  std::int32_t 音_その他 = 0;      // the about box
+  std::int32_t 音_爆出現 = 0;      // a bomb trio previewed
+  std::int32_t 音_星出現 = 0;      // a star trio previewed
+  std::int32_t 音_石消去 = 0;      // a pass of the chain erasing
+  std::int32_t 音_石着地 = 0;      // a landing
+  std::int32_t 音_面終了 = 0;      // game over
+  std::int32_t 音_BGM = 0;         // the looping music
 
   // ------------------------------------------------- start-up and shutdown
   void Form_Load();
@@ -218,6 +224,28 @@ class Form1 {
   WindowServices& 窓;
   SoundLibrary& 音;
 };
+
+// The ten sounds, in the order start-up loads them: the slot holding the
+// buffer, the file, the flags the buffer is made with (3 an effect, 1 the
+// looping music), and its turn when shutdown frees them, from 1.
+struct 音定義 {
+  std::int32_t Form1::*slot;
+  std::string_view name;  // the file is name + ".wav"
+  std::int32_t flags;
+  int freed;
+};
+inline constexpr std::array<音定義, 10> 音_一覧 = {{
+    {&Form1::音_回転, "回転", 3, 3},
+    {&Form1::音_禁止, "禁止", 3, 1},
+    {&Form1::音_移動, "移動", 3, 2},
+    {&Form1::音_その他, "その他", 3, 4},
+    {&Form1::音_爆出現, "爆出現", 3, 5},
+    {&Form1::音_星出現, "星出現", 3, 6},
+    {&Form1::音_石消去, "石消去", 3, 7},
+    {&Form1::音_石着地, "石着地", 3, 8},
+    {&Form1::音_面終了, "面終了", 3, 9},
+    {&Form1::音_BGM, "BGM", 1, 10},
+}};
 
 // UTF-8 text of one code or of a string of codes, for messages and dumps.
 std::string Utf8(char32_t code);

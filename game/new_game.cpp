@@ -21,7 +21,7 @@ void Form1::初期設定() {
   落下_間隔 = 落下_基本間隔;
   爆_予約 = 定数_オフ;
   星_予約 = 定数_オフ;
-  for (int column = 1; column <= 11; ++column) {
+  for (int column = 1; column <= 盤_列数; ++column) {
     for (int row = 1; row <= 16; ++row) 盤[column][row] = U' ';
   }
   盤フラグ初期化();

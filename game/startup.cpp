@@ -5,16 +5,9 @@ namespace zonbeli {
 
 void Form1::Form_Load() {
   サウンド_初期化(窓.WindowHandle());
-  音_回転 = サウンド_読込("回転.wav", 3);
-  音_禁止 = サウンド_読込("禁止.wav", 3);
-  音_移動 = サウンド_読込("移動.wav", 3);
-  音_その他 = サウンド_読込("その他.wav", 3);
-  音_爆出現 = サウンド_読込("爆出現.wav", 3);
-  音_星出現 = サウンド_読込("星出現.wav", 3);
-  音_石消去 = サウンド_読込("石消去.wav", 3);
-  音_石着地 = サウンド_読込("石着地.wav", 3);
-  音_面終了 = サウンド_読込("面終了.wav", 3);
-  音_BGM = サウンド_読込("BGM.wav", 1);
+  for (const 音定義& sound : 音_一覧) {
+    this->*sound.slot = サウンド_読込(std::string(sound.name) + ".wav", sound.flags);
+  }
   窓.SetBgmChecked(false);
 
   落下_カウンタ = 0;
@@ -43,19 +36,14 @@ void Form1::Form_Unload() {
   窓.EndProgram(0);
 }
 
-// Buffers are freed in this order, handles of 0 included; nothing is
-// stopped first.
+// Buffers are freed in their own order, not the loading order, handles of
+// 0 included; nothing is stopped first.
 void Form1::終了処理() {
-  音.dsFree(音_禁止);
-  音.dsFree(音_移動);
-  音.dsFree(音_回転);
-  音.dsFree(音_その他);
-  音.dsFree(音_爆出現);
-  音.dsFree(音_星出現);
-  音.dsFree(音_石消去);
-  音.dsFree(音_石着地);
-  音.dsFree(音_面終了);
-  音.dsFree(音_BGM);
+  for (int turn = 1; turn <= static_cast<int>(音_一覧.size()); ++turn) {
+    for (const 音定義& sound : 音_一覧) {
+      if (sound.freed == turn) 音.dsFree(this->*sound.slot);
+    }
+  }
   サウンド_終了();
 }
 

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "binding.h"
 #include "command_line.h"
@@ -10,9 +11,9 @@
 
 namespace {
 
-constexpr const char* kNoDisplay =
-    "zonbeli: cannot open a display; start it from a desktop session, or headless with "
-    "`xvfb-run zonbeli`";
+constexpr const char* kNoDisplay = "zonbeli: cannot open a display";
+constexpr const char* kHint =
+    "start it from a desktop session, or headless with `xvfb-run zonbeli`";
 
 bool HaveDisplay() {
   const char* platform = std::getenv("QT_QPA_PLATFORM");
@@ -23,14 +24,41 @@ bool HaveDisplay() {
 }
 
 bool g_window_system_up = false;
+std::string g_why_no_display;
+
+// The game ends through its own routines, which never return to main; the
+// toolkit calls exit itself only when the display has gone away under it.
+void SayDisplayLost() {
+  if (!g_window_system_up) return;
+  g_window_system_up = false;
+  std::fprintf(stderr, "zonbeli: lost the connection to the display\n");
+  std::fflush(stderr);
+}
 
 // Qt gives up with a fatal message when it cannot reach the display it was
-// told about; say so in one line and leave with an error status instead of
-// an abort. Its complaints on the way there are left out of that line.
+// told about; say so in one line, with the complaints that led there as the
+// reason, and leave with an error status instead of an abort.
 void OnQtMessage(QtMsgType type, const QMessageLogContext& /*context*/, const QString& message) {
   if (type == QtFatalMsg) {
-    std::fprintf(stderr, "%s\n", kNoDisplay);
+    if (g_why_no_display.empty()) {
+      std::fprintf(stderr, "%s; %s\n", kNoDisplay, kHint);
+    } else {
+      std::fprintf(stderr, "%s (%s); %s\n", kNoDisplay, g_why_no_display.c_str(), kHint);
+    }
     std::fflush(stderr);
+    std::_Exit(1);
+  }
+  if (!g_window_system_up && type != QtDebugMsg) {
+    QString said = message.simplified();
+    if (said.endsWith(u'.')) said.chop(1);
+    if (!g_why_no_display.empty()) g_why_no_display += "; ";
+    g_why_no_display += said.toLocal8Bit().constData();
+  }
+  // Qt says this as the display goes away, then leaves by a way that either
+  // prints Xlib's own lines or runs no exit handler.
+  if (g_window_system_up && (message.startsWith(QStringLiteral("The X11 connection broke")) ||
+                             message.startsWith(QStringLiteral("The Wayland connection")))) {
+    SayDisplayLost();
     std::_Exit(1);
   }
   if (type == QtCriticalMsg && g_window_system_up) {
@@ -43,17 +71,20 @@ void OnQtMessage(QtMsgType type, const QMessageLogContext& /*context*/, const QS
 int main(int argc, char** argv) {
   if (const int status = zonbeli::HandleCommandLine(argc, argv); status >= 0) return status;
   if (!HaveDisplay() && !zonbeli::NamesDisplay(argc, argv)) {
-    std::fprintf(stderr, "%s\n", kNoDisplay);
+    std::fprintf(stderr, "%s; %s\n", kNoDisplay, kHint);
     return 1;
   }
   qInstallMessageHandler(OnQtMessage);
   QApplication app(argc, argv);
   g_window_system_up = true;
+  std::atexit(SayDisplayLost);
   QApplication::setApplicationName(QStringLiteral("Zonbeli"));
   QApplication::setDesktopFileName(QStringLiteral("org.zonbeli.zonbeli"));
 
   zonbeli::SharedSoundLibrary sound;
   zonbeli::GameWindow window(sound);
   window.start();
-  return QApplication::exec();
+  const int status = QApplication::exec();
+  g_window_system_up = false;
+  return status;
 }

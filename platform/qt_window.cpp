@@ -1,5 +1,10 @@
 #include "qt_window.h"
 
+#include <fcntl.h>
+#include <sys/timerfd.h>
+#include <unistd.h>
+#include <xcb/xcb.h>
+
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
@@ -9,13 +14,17 @@
 #include <QFileInfo>
 #include <QIcon>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPainter>
 #include <QTime>
-#include <cmath>
+#include <QWindow>
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <thread>
 
 #include "form1.h"
@@ -32,6 +41,19 @@ int ShiftState(Qt::KeyboardModifiers modifiers) {
   if (modifiers & Qt::ControlModifier) shift |= 2;
   if (modifiers & Qt::AltModifier) shift |= 4;
   return shift;
+}
+
+qint64 MonotonicNanoseconds() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<qint64>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+}
+
+int g_close_request[2] = {-1, -1};
+
+void RequestClose(int /*signal*/) {
+  const char byte = 0;
+  [[maybe_unused]] const ssize_t written = write(g_close_request[1], &byte, 1);
 }
 
 int MouseButton(Qt::MouseButton button) {
@@ -112,7 +134,7 @@ void SurfaceWidget::mousePressEvent(QMouseEvent* event) {
   }
 }
 
-GameWindow::GameWindow(SoundLibrary& sound) : random_() {
+GameWindow::GameWindow(SoundLibrary& sound, WindowServices* between) : random_() {
   setWindowTitle(QStringLiteral("Zonbeli"));
   setWindowIcon(QIcon(QStringLiteral(":/pictures/icon.png")));
   QPalette palette = this->palette();
@@ -124,24 +146,35 @@ GameWindow::GameWindow(SoundLibrary& sound) : random_() {
   surface_ = new SurfaceWidget(canvas_, this);
   setCentralWidget(surface_);
   surface_->onMouseDown = [this](int button, int shift, float x, float y) {
-    game_->Form_MouseDown(button, shift, x, y);
+    deliver(Input::Click).Form_MouseDown(button, shift, x, y);
   };
   buildMenus();
 
-  timer_.setSingleShot(true);
-  timer_.setTimerType(Qt::PreciseTimer);
-  connect(&timer_, &QTimer::timeout, this, [this] { tick(); });
-  clock_.start();
+  started_ns_ = MonotonicNanoseconds();
+  tick_fd_ = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
+  if (tick_fd_ < 0) {
+    std::fprintf(stderr, "zonbeli: no tick timer: %s\n", std::strerror(errno));
+    std::_Exit(1);
+  }
+  tick_notifier_ = new QSocketNotifier(tick_fd_, QSocketNotifier::Read, this);
+  connect(tick_notifier_, &QSocketNotifier::activated, this, [this] { tick(); });
+  QCoreApplication::instance()->installNativeEventFilter(this);
 
-  game_ = std::make_unique<Form1>(*this, sound);
+  game_ = std::make_unique<Form1>(between != nullptr ? *between : *this, sound);
 }
 
-GameWindow::~GameWindow() = default;
+GameWindow::~GameWindow() {
+  delete tick_notifier_;
+  ::close(tick_fd_);
+}
 
 void GameWindow::buildMenus() {
   QMenuBar* bar = menuBar();
-  // The green belongs to the window's face, not to its menus.
-  bar->setPalette(QApplication::palette());
+  // The green belongs to the window's face, not to its menus. A palette with
+  // no role marked as set would still take the window's green.
+  QPalette desktop = QApplication::palette();
+  desktop.setResolveMask(~QPalette::ResolveMask{0});
+  bar->setPalette(desktop);
   QMenu* game = bar->addMenu(QStringLiteral("ゲーム"));
   QAction* start = game->addAction(QStringLiteral("開始"));
   QAction* quit = game->addAction(QStringLiteral("終了"));
@@ -151,16 +184,66 @@ void GameWindow::buildMenus() {
   QAction* other = bar->addAction(QStringLiteral("その他"));
 
   connect(start, &QAction::triggered, this, [this] {
-    game_->KAISI_Click();
+    deliver(Input::Start).KAISI_Click();
     wakeTick();
   });
-  connect(quit, &QAction::triggered, this, [this] { game_->OWARI_Click(); });
+  connect(quit, &QAction::triggered, this, [this] { deliver(Input::Quit).OWARI_Click(); });
   // Qt toggles the mark on a click; the music switch owns it, so undo that.
   connect(bgm_, &QAction::triggered, this, [this](bool now_checked) {
     bgm_->setChecked(!now_checked);
-    game_->BGM_Click();
+    deliver(Input::Music).BGM_Click();
   });
-  connect(other, &QAction::triggered, this, [this] { game_->SONOTA_Click(); });
+  connect(other, &QAction::triggered, this, [this] { deliver(Input::About).SONOTA_Click(); });
+
+  for (QMenu* menu : {game, option}) {
+    menu->installEventFilter(this);
+    connect(menu, &QMenu::aboutToHide, this, &GameWindow::takeKeysBack, Qt::QueuedConnection);
+  }
+}
+
+// A menu closed with Escape leaves the menu bar holding the keyboard, to walk
+// its captions with the arrows, and the next Escape only lets go of the bar.
+// The player is back in the game: every key goes to it again.
+void GameWindow::takeKeysBack() {
+  if (QApplication::activePopupWidget() == nullptr) setFocus(Qt::OtherFocusReason);
+}
+
+// An open menu holds the keyboard, so a key let go meanwhile comes up there;
+// it still ends what its press started in the game.
+bool GameWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::KeyRelease) {
+    const auto* key = static_cast<QKeyEvent*>(event);
+    if (!key->isAutoRepeat()) {
+      const int code = VirtualKey(key->key());
+      deliver(Input::KeyUp, code).Form_KeyUp(code, ShiftState(key->modifiers()));
+    }
+  }
+  return QMainWindow::eventFilter(watched, event);
+}
+
+// Another program may destroy the window under the game (a window manager's
+// kill, xdotool windowclose); the game then ends as a closed window does.
+bool GameWindow::nativeEventFilter(const QByteArray& type, void* message, qintptr* /*result*/) {
+  if (type != "xcb_generic_event_t") return false;
+  const auto* event = static_cast<const xcb_generic_event_t*>(message);
+  if ((event->response_type & 0x7f) == XCB_DESTROY_NOTIFY && internalWinId() != 0 &&
+      static_cast<const xcb_destroy_notify_event_t*>(message)->window == internalWinId()) {
+    deliver(Input::Close).Form_Unload();
+  }
+  return false;
+}
+
+// The desktop ends programs at logout with SIGTERM, a terminal with SIGINT or
+// SIGHUP: each asks the window to close, and the game ends as closing it does.
+void GameWindow::closeOnTermination() {
+  if (g_close_request[0] < 0 && pipe2(g_close_request, O_CLOEXEC | O_NONBLOCK) != 0) return;
+  auto* notifier = new QSocketNotifier(g_close_request[0], QSocketNotifier::Read, this);
+  connect(notifier, &QSocketNotifier::activated, this, [this] { deliver(Input::Close).Form_Unload(); });
+  struct sigaction action {};
+  action.sa_handler = RequestClose;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  for (const int signal : {SIGTERM, SIGINT, SIGHUP}) sigaction(signal, &action, nullptr);
 }
 
 QAction* GameWindow::menuAction(const QString& caption) const {
@@ -177,45 +260,58 @@ QAction* GameWindow::menuAction(const QString& caption) const {
 
 void GameWindow::start() {
   game_->Form_Load();
-  move(0, 0);
   adjustSize();
   setFixedSize(sizeHint());
   show();
+  // The load has already made the native window, and sizing or showing it
+  // since counts its position from the inside: place the frame, title bar
+  // included, at the corner of the screen.
+  windowHandle()->setFramePosition(QPoint(0, 0));
   activateWindow();
   setFocus();
+  closeOnTermination();
   armTick();
 }
 
-// Ticks are due at whole multiples of 1/64 s from the start; a tick that
-// falls due while a handler still runs is skipped, never delivered late in
-// a burst. Before the first game a tick does nothing at all, so the timer
-// rests until 開始 rather than waking the processor 64 times a second.
+// Ticks are due at whole multiples of 1/64 s from the start, and the timer
+// wakes the thread once, at the due moment itself. A tick that falls due
+// while a handler still runs is skipped, never delivered late in a burst.
+// Before the first game a tick does nothing at all, so the timer rests until
+// 開始 rather than waking the processor 64 times a second.
 void GameWindow::armTick() {
   const Form1& game = *game_;
   if (game.待機フラグ == Form1::定数_オン && game.終了フラグ != Form1::定数_オン) return;
-  const double now = Monotonic();
-  const auto due_index = static_cast<qint64>(std::floor(now / kTickSeconds)) + 1;
-  ticks_ = std::max(ticks_ + 1, due_index);
-  // The timer counts whole milliseconds: wake a little early and sleep the
-  // rest, so ticks keep their fractional period.
-  const double wait_ms = (static_cast<double>(ticks_) * kTickSeconds - now) * 1000.0;
-  timer_.start(std::max(0, static_cast<int>(std::floor(wait_ms)) - 1));
+  const qint64 now = MonotonicNanoseconds() - started_ns_;
+  ticks_ = std::max(ticks_ + 1, now / kTickNanoseconds + 1);
+  const qint64 due = started_ns_ + ticks_ * kTickNanoseconds;
+  itimerspec at{};
+  at.it_value.tv_sec = static_cast<time_t>(due / 1'000'000'000);
+  at.it_value.tv_nsec = static_cast<long>(due % 1'000'000'000);
+  timerfd_settime(tick_fd_, TFD_TIMER_ABSTIME, &at, nullptr);
+  tick_armed_ = true;
 }
 
 void GameWindow::wakeTick() {
-  if (!timer_.isActive()) armTick();
+  if (!tick_armed_) armTick();
 }
 
 void GameWindow::tick() {
-  Sleep(static_cast<double>(ticks_) * kTickSeconds - Monotonic());
-  if (modal_depth_ == 0) game_->Timer1_Timer();
+  std::uint64_t expirations = 0;
+  if (read(tick_fd_, &expirations, sizeof expirations) != sizeof expirations) return;
+  tick_armed_ = false;
+  if (modal_depth_ == 0) deliver(Input::Tick).Timer1_Timer();
   armTick();
+}
+
+Form1& GameWindow::deliver(Input input, int key) {
+  if (onInput) onInput(input, key);
+  return *game_;
 }
 
 void GameWindow::keyPressEvent(QKeyEvent* event) {
   const int key = VirtualKey(event->key());
   const int shift = ShiftState(event->modifiers());
-  game_->Form_KeyDown(key, shift);
+  deliver(Input::KeyDown, key).Form_KeyDown(key, shift);
 }
 
 // An auto-repeat arrives as a release and a press; only a real release is
@@ -224,7 +320,7 @@ void GameWindow::keyReleaseEvent(QKeyEvent* event) {
   if (event->isAutoRepeat()) return;
   const int key = VirtualKey(event->key());
   const int shift = ShiftState(event->modifiers());
-  game_->Form_KeyUp(key, shift);
+  deliver(Input::KeyUp, key).Form_KeyUp(key, shift);
 }
 
 // A release outside the window never arrives, so losing the keyboard to
@@ -232,13 +328,13 @@ void GameWindow::keyReleaseEvent(QKeyEvent* event) {
 void GameWindow::changeEvent(QEvent* event) {
   QMainWindow::changeEvent(event);
   if (event->type() == QEvent::ActivationChange && !isActiveWindow() && game_) {
-    game_->Form_KeyUp(0, 0);
+    deliver(Input::KeyUp, 0).Form_KeyUp(0, 0);
   }
 }
 
 void GameWindow::closeEvent(QCloseEvent* event) {
   event->ignore();
-  game_->Form_Unload();
+  deliver(Input::Close).Form_Unload();
 }
 
 void GameWindow::PaintPicture(Picture picture, float x, float y) {
@@ -272,7 +368,7 @@ double GameWindow::TimeOfDay() {
 }
 
 double GameWindow::Monotonic() {
-  return static_cast<double>(clock_.nsecsElapsed()) / 1e9;
+  return static_cast<double>(MonotonicNanoseconds() - started_ns_) / 1e9;
 }
 
 void GameWindow::Sleep(double seconds) {

@@ -2,9 +2,9 @@
 // and mouse, and the window services the game draws and waits through.
 #pragma once
 
-#include <QElapsedTimer>
+#include <QAbstractNativeEventFilter>
 #include <QMainWindow>
-#include <QTimer>
+#include <QSocketNotifier>
 #include <QWidget>
 #include <functional>
 #include <random>
@@ -41,12 +41,21 @@ class SurfaceWidget : public QWidget {
   QRegion pending_;
 };
 
-class GameWindow : public QMainWindow, public WindowServices {
+class GameWindow : public QMainWindow, public WindowServices, public QAbstractNativeEventFilter {
  public:
-  static constexpr double kTickSeconds = 1.0 / 64;
+  static constexpr qint64 kTickNanoseconds = 1'000'000'000 / 64;
 
-  explicit GameWindow(SoundLibrary& sound);
+  // What reaches the game from outside, one event at a time.
+  enum class Input { Tick, KeyDown, KeyUp, Click, Start, Quit, Music, About, Close };
+
+  // `between`, when given, is what the game talks to instead of this
+  // window: a layer that passes every call on to it (a recording).
+  explicit GameWindow(SoundLibrary& sound, WindowServices* between = nullptr);
   ~GameWindow() override;
+
+  // Told of every input just before the game handles it; `key` is the
+  // virtual-key code of a key going down or up.
+  std::function<void(Input input, int key)> onInput;
 
   // Runs the load routine, shows the window and starts the tick.
   void start();
@@ -54,7 +63,8 @@ class GameWindow : public QMainWindow, public WindowServices {
   void wakeTick();
 
   Form1& game() { return *game_; }
-  const QTimer& tickTimer() const { return timer_; }
+  // Signals once per tick when the tick's deadline has come.
+  const QSocketNotifier& tickTimer() const { return *tick_notifier_; }
   QAction* menuAction(const QString& caption) const;
 
   // WindowServices
@@ -82,17 +92,24 @@ class GameWindow : public QMainWindow, public WindowServices {
   void keyReleaseEvent(QKeyEvent* event) override;
   void changeEvent(QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  bool nativeEventFilter(const QByteArray& type, void* message, qintptr* result) override;
 
  private:
   void buildMenus();
   void tick();
   void armTick();
+  void takeKeysBack();
+  void closeOnTermination();
+  Form1& deliver(Input input, int key = 0);
 
   Canvas canvas_{ScreenPixelRatio()};
   SurfaceWidget* surface_ = nullptr;
   QAction* bgm_ = nullptr;
-  QTimer timer_;
-  QElapsedTimer clock_;
+  int tick_fd_ = -1;
+  QSocketNotifier* tick_notifier_ = nullptr;
+  bool tick_armed_ = false;
+  qint64 started_ns_ = 0;
   qint64 ticks_ = 0;
   int modal_depth_ = 0;
   std::mt19937 random_;

@@ -2,13 +2,14 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QPaintEvent>
 #include <QScreen>
+#include <cstdlib>
 #include <set>
 
-#include "fake_window.h"
 #include "form1.h"
-#include "pixels.h"
+#include "pixel_window.h"
 #include "qt_window.h"
 
 namespace zonbeli {
@@ -16,7 +17,7 @@ namespace {
 
 class Drawing : public testing::Test {
  protected:
-  FakeWindow window;
+  PixelWindow window;
   RecordingSound sound;
   Form1 form{window, sound};
 
@@ -131,7 +132,7 @@ TEST_F(Drawing, EveryCodeHasItsPicture) {
 
 // The digit pictures of a score, left to right, at 0.6-cell pitch ending
 // at 16.6 cells.
-std::vector<int> DigitsShown(FakeWindow& window, double row, int count) {
+std::vector<int> DigitsShown(PixelWindow& window, double row, int count) {
   std::vector<int> digits;
   for (int i = 0; i < count; ++i) {
     const double x = 16.6 - 0.6 * (count - 1 - i);
@@ -164,7 +165,7 @@ TEST_F(Drawing, ScoreShowsFourDigitsWithLeadingZeros) {
 // A long score keeps every digit up to the six that fit; whatever comes
 // after it leaves none of them behind, on the score and the hi-score rows.
 TEST_F(Drawing, ShorterScoreLeavesNoDigitOfALongerOne) {
-  FakeWindow fresh;
+  PixelWindow fresh;
   Form1 other(fresh, sound);
   for (const double row : {12.0, 7.0}) {
     other.描画_スコア(row, 0);
@@ -180,7 +181,7 @@ TEST_F(Drawing, ShorterScoreLeavesNoDigitOfALongerOne) {
 }
 
 TEST_F(Drawing, LevelLeavesNoTraceOfTheOldOne) {
-  FakeWindow fresh;
+  PixelWindow fresh;
   Form1 other(fresh, sound);
   other.描画_レベル(5);
   form.描画_レベル(6);
@@ -320,6 +321,22 @@ TEST(WindowSurface, PaintsOnlyWhatChanged) {
   const QRect stale = Difference(shown, drawn);
   EXPECT_TRUE(stale.isEmpty()) << stale.x() << "," << stale.y() << " " << stale.width() << "x"
                                << stale.height();
+}
+
+// The whole first screen, pixel for pixel. Set ZONBELI_UPDATE_GOLDEN=1 to
+// write a new reference after a deliberate change of the artwork.
+TEST_F(Drawing, FirstScreenMatchesTheReference) {
+  form.Form_Load();
+  const QString golden = QStringLiteral(ZONBELI_SOURCE_DIR "/tests/golden/first_screen.png");
+  if (std::getenv("ZONBELI_UPDATE_GOLDEN") != nullptr) window.image().save(golden);
+  const QImage expected = QImage(golden).convertToFormat(QImage::Format_RGB32);
+  ASSERT_FALSE(expected.isNull()) << "no reference image";
+  const QImage actual = window.image().convertToFormat(QImage::Format_RGB32);
+  ASSERT_EQ(actual.size(), expected.size());
+  const QRect diff = Difference(actual, expected);
+  if (!diff.isEmpty()) actual.save(QDir::tempPath() + QStringLiteral("/first_screen_actual.png"));
+  EXPECT_TRUE(diff.isEmpty()) << "differs in " << diff.x() << "," << diff.y() << " " << diff.width()
+                              << "x" << diff.height();
 }
 
 }  // namespace

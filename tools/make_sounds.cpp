@@ -16,7 +16,10 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
+
+#include "form1.h"
 
 namespace {
 
@@ -782,22 +785,24 @@ int main(int argc, char** argv) {
   try {
     const std::filesystem::path folder(argv[1]);
     std::filesystem::create_directories(folder);
-    const struct {
-      std::u8string_view name;
-      int rate;
-      Signal (*make)();
-    } sounds[] = {
-        {u8"回転.wav", kEffectRate, turn_sound},        {u8"禁止.wav", kEffectRate, refuse_sound},
-        {u8"移動.wav", kEffectRate, move_sound},        {u8"その他.wav", kEffectRate, about_sound},
-        {u8"爆出現.wav", kEffectRate, bomb_sound},      {u8"星出現.wav", kEffectRate, star_sound},
-        {u8"石消去.wav", kEffectRate, erase_sound},     {u8"石着地.wav", kEffectRate, land_sound},
-        {u8"面終了.wav", kEffectRate, game_over_sound}, {u8"BGM.wav", kMusicRate, music},
+    // The game's table names the files; each slot has its voice here.
+    const std::pair<std::int32_t zonbeli::Form1::*, Signal (*)()> voices[] = {
+        {&zonbeli::Form1::音_回転, turn_sound},        {&zonbeli::Form1::音_禁止, refuse_sound},
+        {&zonbeli::Form1::音_移動, move_sound},        {&zonbeli::Form1::音_その他, about_sound},
+        {&zonbeli::Form1::音_爆出現, bomb_sound},      {&zonbeli::Form1::音_星出現, star_sound},
+        {&zonbeli::Form1::音_石消去, erase_sound},     {&zonbeli::Form1::音_石着地, land_sound},
+        {&zonbeli::Form1::音_面終了, game_over_sound}, {&zonbeli::Form1::音_BGM, music},
     };
-    for (const auto& sound : sounds) {
-      Signal s = sound.make();
-      std::filesystem::path path = folder / std::filesystem::path(sound.name);
-      write_wav(path, sound.rate, s);
-      std::printf("%s  %.3f s\n", path.string().c_str(), seconds_at(s.size(), sound.rate));
+    for (const zonbeli::音定義& sound : zonbeli::音_一覧) {
+      const auto voice = std::find_if(std::begin(voices), std::end(voices),
+                                      [&](const auto& v) { return v.first == sound.slot; });
+      if (voice == std::end(voices))
+        throw std::runtime_error("no voice for " + std::string(sound.name));
+      Signal s = voice->second();
+      const int rate = sound.flags == 1 ? kMusicRate : kEffectRate;
+      std::filesystem::path path = folder / (std::string(sound.name) + ".wav");
+      write_wav(path, rate, s);
+      std::printf("%s  %.3f s\n", path.string().c_str(), seconds_at(s.size(), rate));
     }
   } catch (const std::exception& e) {
     std::fprintf(stderr, "make_sounds: %s\n", e.what());

@@ -21,7 +21,7 @@ run_case() {
   (cd "$work/$name" && SDL_AUDIODRIVER=$driver exec "$build/zonbeli") 2>"$work/$name.err" &
   game=$!
   for _ in $(seq "$boxes"); do
-    box=$(timeout 10 xdotool search --sync --onlyvisible --name '^Zonbeli\.dll$' | head -1) ||
+    box=$(timeout 10 xdotool search --sync --onlyvisible --name '^Zonbeli\.dll$' | sed -n 1p) ||
       { echo "$name: no warning box"; exit 1; }
     xdotool windowactivate --sync "$box" key Return 2>/dev/null || xdotool key Return
     sleep 0.3

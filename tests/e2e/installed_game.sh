@@ -16,7 +16,7 @@ check_installed_game() {
     { echo "the window did not come up"; cat "$scratch/game.err"; return 1; }
   sleep 1
   local loaded
-  loaded=$(grep -o '/[^ ]*libzonbeli_sound\.so[^ ]*' "/proc/$game/maps" | head -1) || true
+  loaded=$(grep -o '/[^ ]*libzonbeli_sound\.so[^ ]*' "/proc/$game/maps" | sed -n 1p) || true
   echo "sound library: $loaded"
   [[ "$loaded" == "$libraries"* ]] || { echo "the sound library was not taken from $libraries"; return 1; }
 
@@ -34,7 +34,7 @@ PY
 
   # The menu bar: ｵﾌﾟｼｮﾝ is the second caption; BGM its only item.
   local X Y WIDTH HEIGHT SCREEN
-  eval "$(xdotool search --onlyvisible --name '^Zonbeli$' getwindowgeometry --shell | head -3)"
+  eval "$(xdotool search --onlyvisible --name '^Zonbeli$' getwindowgeometry --shell)"
   local option_x=$((X + 80)) bar_y=$((Y + 8)) before after on_level off_level
   before=$(size)
   xdotool mousemove "$option_x" "$bar_y" click 1; sleep 0.4

@@ -9,12 +9,7 @@
 #   play_e2e.sh <build-dir>
 # Set ZONBELI_E2E_SHOTS to a folder to keep the screenshots.
 set -euo pipefail
-
-if [ -z "${ZONBELI_PLAY_E2E_INSIDE:-}" ]; then
-  export ZONBELI_PLAY_E2E_INSIDE=1
-  exec xvfb-run -a -s "-screen 0 1024x768x24" bash "$0" "$@"
-fi
-
+source "$(dirname "$0")/virtual_display.sh"
 build=$1
 work=$(mktemp -d)
 keep_shots() {
@@ -23,14 +18,14 @@ keep_shots() {
     cp "$work"/*.png "$ZONBELI_E2E_SHOTS"/ 2>/dev/null || true
   fi
 }
-trap 'kill "${game:-}" 2>/dev/null || true; keep_shots; rm -rf "$work"' EXIT
+trap 'kill "${game:-}" "${xvfb:-}" 2>/dev/null || true; keep_shots; rm -rf "$work"' EXIT
 
-unset QT_QPA_PLATFORM
+start_virtual_display
 export SDL_AUDIODRIVER=dummy
 (cd "$work" && exec "$build/zonbeli") >"$work/game.log" 2>&1 &
 game=$!
 
-window=$(xdotool search --sync --name '^Zonbeli$' | head -1)
+window=$(xdotool search --sync --onlyvisible --name '^Zonbeli$' | sed -n 1p)
 sleep 1
 eval "$(xdotool getwindowgeometry --shell "$window")"
 # The drawing surface is 678 x 606 pixels under the menu bar.
@@ -88,27 +83,37 @@ xdotool windowfocus --sync "$window" 2>/dev/null || true
 xdotool key Left
 xdotool key Left
 xdotool key Right
+# A busy machine may see it a row or two further down.
+lying=""
 for _ in $(seq 40); do
   shot falling
-  if holds_stone falling 4 3 && holds_stone falling 5 3 && holds_stone falling 6 3; then break; fi
+  for row in 3 4 5 6 7; do
+    if holds_stone falling 5 "$row" && holds_stone falling 4 "$row" && holds_stone falling 6 "$row"; then
+      lying=$row
+    fi
+  done
+  [ -z "$lying" ] || break
   sleep 0.1
 done
-holds_stone falling 4 3 || { echo "the trio did not reach columns 4 to 6, row 3"; exit 1; }
+[ -n "$lying" ] || { echo "the trio did not reach columns 4 to 6 below row 2"; exit 1; }
 xdotool key Up
 sleep 0.2
 shot steered
-standing=""
-for row in 2 3 4 5 6; do
-  if holds_stone steered 5 "$row"; then standing="$standing$row"; fi
+# A busy machine may take its screenshot a few fall steps later: the trio
+# may stand anywhere in column 5, but in three rows one above the other.
+standing=()
+for row in $(seq 2 16); do
+  if holds_stone steered 5 "$row"; then standing+=("$row"); fi
   if [ "$row" -ge 3 ] && { holds_stone steered 4 "$row" || holds_stone steered 6 "$row"; }; then
     echo "stones beside column 5 in row $row after the turn"
     exit 1
   fi
 done
-case "$standing" in
-  234 | 345 | 456) echo "the trio stands in column 5, rows $standing" ;;
-  *) echo "no trio standing in column 5 (rows with stones: '$standing')"; exit 1 ;;
-esac
+if [ "${#standing[@]}" -eq 3 ] && [ $((standing[2] - standing[0])) -eq 2 ]; then
+  echo "the trio stands in column 5, rows ${standing[*]}"
+else
+  echo "no trio standing in column 5 (rows with stones: '${standing[*]}')"; exit 1
+fi
 
 # Down, held in short bursts, until a landing has scored and left stones
 # (a trio of one kind standing on itself may be erased at once; then the

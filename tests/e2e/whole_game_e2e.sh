@@ -3,10 +3,11 @@
 # menu, moves and turns, fast drops until GAME OVER, 開始 again with the
 # hi-score kept, and Escape ending the program with status 0 at once.
 #   whole_game_e2e.sh <build-dir> [screenshot-dir]
+# ZONBELI_E2E_SHOTS, when set, names the screenshot folder instead.
 set -euo pipefail
 source "$(dirname "$0")/virtual_display.sh"
 build=$1
-shots=${2:-$(mktemp -d)}
+shots=${ZONBELI_E2E_SHOTS:-${2:-$(mktemp -d)}}
 mkdir -p "$shots"
 work=$(mktemp -d)
 trap 'kill "${game:-}" 2>/dev/null || true; kill "${xvfb:-}" 2>/dev/null || true; rm -rf "$work"' EXIT
@@ -16,7 +17,7 @@ export SDL_AUDIODRIVER=dummy
 
 "$build/zonbeli" &
 game=$!
-window=$(xdotool search --sync --onlyvisible --name '^Zonbeli$' | head -1)
+window=$(xdotool search --sync --onlyvisible --name '^Zonbeli$' | sed -n 1p)
 sleep 0.5
 eval "$(xdotool getwindowgeometry --shell "$window")"
 bar=$((HEIGHT - 606))  # the menu bar stands above the 678 x 606 surface

@@ -25,7 +25,7 @@ out="$(cd "$out" && pwd)"
 cmake -S "$root" -B "$out" -G Ninja \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_C_FLAGS=-fsanitize=fuzzer-no-link -DCMAKE_CXX_FLAGS=-fsanitize=fuzzer-no-link \
-  -DZONBELI_SANITIZE=ON -DZONBELI_FUZZ=ON -DZONBELI_BENCH=OFF >/dev/null
+  -DZONBELI_SANITIZE=ON -DZONBELI_FUZZ=ON -DZONBELI_BENCH=OFF -DZONBELI_TOOLKIT=OFF >/dev/null
 ninja -C "$out" -j2 fuzz_scenario
 
 seeds="$out/scenario_seeds"

@@ -3,7 +3,6 @@
 // script that reads well is then played whole on a fresh game, with small
 // limits on ticks so that every input stays quick, and without writing
 // files.
-#include <QGuiApplication>
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
@@ -14,23 +13,11 @@
 
 namespace {
 
-void QuietQt(QtMsgType type, const QMessageLogContext& /*context*/, const QString& /*message*/) {
-  if (type == QtFatalMsg) std::abort();
-}
-
 void Require(bool condition) {
   if (!condition) std::abort();
 }
 
 }  // namespace
-
-extern "C" int LLVMFuzzerInitialize(int* /*argc*/, char*** argv) {
-  setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  qInstallMessageHandler(QuietQt);
-  static int qt_argc = 1;
-  static QGuiApplication app(qt_argc, *argv);
-  return 0;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace zonbeli::scenario;

@@ -17,10 +17,8 @@ std::string Number(double value) {
 
 }  // namespace
 
-FakeWindow::FakeWindow() : canvas_(std::make_unique<Canvas>()) {}
-
 void FakeWindow::PaintPicture(Picture picture, float x, float y) {
-  canvas_->PaintPicture(picture, x, y);
+  shown[{TwipsToPixels(x), TwipsToPixels(y)}] = picture;
   if (record_drawing) {
     drawing.push_back(std::string("picture ") + PictureName(picture) + " " + Number(x) + " " +
                       Number(y));
@@ -28,7 +26,6 @@ void FakeWindow::PaintPicture(Picture picture, float x, float y) {
 }
 
 void FakeWindow::FillBox(float x1, float y1, float x2, float y2, Rgb colour) {
-  canvas_->FillBox(x1, y1, x2, y2, colour);
   if (record_drawing) {
     drawing.push_back("box " + Number(x1) + " " + Number(y1) + " " + Number(x2) + " " + Number(y2) +
                       " " + std::to_string(colour.r) + "," + std::to_string(colour.g) + "," +
@@ -37,7 +34,6 @@ void FakeWindow::FillBox(float x1, float y1, float x2, float y2, Rgb colour) {
 }
 
 void FakeWindow::PrintText(float x, float y, const std::string& text, Rgb colour, double points) {
-  canvas_->PrintText(x, y, text, colour, points);
   if (record_drawing) {
     drawing.push_back("text " + Number(x) + " " + Number(y) + " " + text + " " +
                       std::to_string(colour.r) + "," + std::to_string(colour.g) + "," +
@@ -45,8 +41,13 @@ void FakeWindow::PrintText(float x, float y, const std::string& text, Rgb colour
   }
 }
 
+bool FakeWindow::Shows(double column, double row, Picture picture) const {
+  const auto at = shown.find({TwipsToPixels(Form1::原点_X + Form1::マス_幅 * column),
+                              TwipsToPixels(Form1::原点_Y + Form1::マス_高さ * row)});
+  return at != shown.end() && at->second == picture;
+}
+
 void FakeWindow::Refresh() {
-  ++refreshes;
   if (record_drawing) drawing.push_back("refresh");
 }
 
@@ -56,6 +57,11 @@ void FakeWindow::MessageBox(const std::string& text, const std::string& title,
 }
 
 double FakeWindow::TimeOfDay() {
+  if (!times.empty()) {
+    const double t = times.front();
+    times.pop_front();
+    return t;
+  }
   return std::fmod(time_of_day_at_zero_ + now_, 86400.0);
 }
 
@@ -148,13 +154,8 @@ void RecordingSound::dsTerminate(std::int32_t dev) {
 }
 
 std::string SoundSlotName(const Form1& form, std::int32_t handle) {
-  const std::pair<std::int32_t, const char*> named[] = {
-      {form.音_回転, "回転"},     {form.音_禁止, "禁止"},     {form.音_移動, "移動"},
-      {form.音_その他, "その他"}, {form.音_爆出現, "爆出現"}, {form.音_星出現, "星出現"},
-      {form.音_石消去, "石消去"}, {form.音_石着地, "石着地"}, {form.音_面終了, "面終了"},
-      {form.音_BGM, "BGM"}};
-  for (const auto& [slot, name] : named) {
-    if (slot == handle && handle != 0) return name;
+  for (const 音定義& sound : 音_一覧) {
+    if (form.*sound.slot == handle && handle != 0) return std::string(sound.name);
   }
   return "";
 }

@@ -1,16 +1,16 @@
-// Window services for tests and the scenario runner: the real drawing
-// surface, a virtual clock that waits cost nothing on, files held in memory,
-// and a record of what the game asked for.
+// Window services for tests and the scenario runner: a virtual clock that
+// waits cost nothing on, files held in memory, and a record of what the game
+// asked for. It draws no pixels and needs no toolkit: drawing is kept as
+// calls, and each cell position remembers the last picture stamped there.
+// PixelWindow (pixel_window.h) adds the real surface where pixels matter.
 #pragma once
 
 #include <deque>
 #include <map>
-#include <memory>
 #include <random>
 #include <string>
 #include <vector>
 
-#include "canvas.h"
 #include "services.h"
 
 namespace zonbeli {
@@ -24,8 +24,6 @@ struct ProgramEnded {
 
 class FakeWindow : public WindowServices {
  public:
-  FakeWindow();
-
   void PaintPicture(Picture picture, float x, float y) override;
   void FillBox(float x1, float y1, float x2, float y2, Rgb colour) override;
   void PrintText(float x, float y, const std::string& text, Rgb colour, double points) override;
@@ -50,14 +48,18 @@ class FakeWindow : public WindowServices {
   // Sets the time of day the clock shows now.
   void SetTimeOfDay(double seconds);
 
-  const QImage& image() const { return canvas_->image(); }
-  Canvas& canvas() { return *canvas_; }
+  // Whether the picture last stamped with its corner at this cell of the
+  // well's grid (column, row as the game counts them) is `picture`.
+  bool Shows(double column, double row, Picture picture) const;
+  // Writes the surface as a PNG; this window has none to write.
+  virtual bool SavePng(const std::string& /*path*/) { return false; }
 
+  // The last picture stamped at each pixel position (x, y).
+  std::map<std::pair<int, int>, Picture> shown;
   // What was drawn, one line a call ("picture HU 100 325", "text ..."),
   // kept only while `record_drawing` is set.
   std::vector<std::string> drawing;
   bool record_drawing = true;
-  int refreshes = 0;
   std::vector<double> waits;
   std::vector<std::string> messages;  // "title|text"
   bool bgm_checked = false;
@@ -65,9 +67,9 @@ class FakeWindow : public WindowServices {
   std::map<std::string, std::string> unreadable;  // path -> error text
   std::string sound_folder;
   std::deque<double> randoms;  // used first; then an unseeded generator
+  std::deque<double> times;    // readings of the time of day, used before the clock
 
  private:
-  std::unique_ptr<Canvas> canvas_;
   double now_ = 1000.0;
   double time_of_day_at_zero_ = 0.0;
   std::mt19937 random_;

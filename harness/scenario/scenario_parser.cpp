@@ -1,5 +1,6 @@
 #include "scenario_parser.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 
@@ -9,16 +10,10 @@ namespace zonbeli::scenario {
 
 namespace {
 
-constexpr std::string_view kIntegerNames[] = {
-    "得点", "最高得点", "レベル", "出現_回数", "落下_間隔", "落下_基本間隔", "落下_カウンタ"};
-constexpr std::string_view kFlagNames[] = {"爆_予約", "星_予約", "待機フラグ", "終了フラグ"};
 constexpr std::string_view kMenuItems[] = {"開始", "終了", "BGM", "その他"};
-constexpr std::string_view kDumpTargets[] = {
-    "盤_当たり", "列_当たり", "列_段落ち",  "効筋_組",       "効筋_数",
-    "BGM",       "通知",      "盤",         "得点",          "最高得点",
-    "レベル",    "出現_回数", "落下_間隔",  "落下_基本間隔", "落下_カウンタ",
-    "爆_予約",   "星_予約",   "待機フラグ", "終了フラグ",    "次石",
-    "落下石",    "音"};
+// What a dump shows besides the items of a whole dump.
+constexpr std::string_view kDumpTargets[] = {"盤_当たり", "列_当たり", "列_段落ち", "効筋_組",
+                                             "効筋_数",   "BGM",       "通知"};
 
 // Values a script may store: wide enough for any game, narrow enough that
 // the game's own arithmetic on them cannot overflow.
@@ -79,6 +74,18 @@ long long Integer(std::string_view word, long long lowest, long long highest, co
   return value;
 }
 
+// A number written with a point and no exponent, from 0 to below `bound`.
+double Fraction(std::string_view word, double bound, const char* what) {
+  double value = 0;
+  const auto [end, error] =
+      std::from_chars(word.data(), word.data() + word.size(), value, std::chars_format::fixed);
+  if (error != std::errc() || end != word.data() + word.size() || !std::isfinite(value) ||
+      value < 0 || value >= bound) {
+    throw Failure{std::string(what) + ", not " + Quoted(word)};
+  }
+  return value;
+}
+
 符号 Cell(std::string_view word, const char* what) {
   std::u32string chars;
   符号 code = 0;
@@ -107,22 +114,8 @@ void BoardRow(std::string_view text, int row, Command& command) {
   } else {
     throw Failure{"board row " + std::to_string(row) + " must be 11 cells"};
   }
-  std::u32string chars;
-  if (!DecodeUtf8(cells_text, chars)) {
-    throw Failure{"board row " + std::to_string(row) + " is not valid UTF-8"};
-  }
-  if (chars.size() != 11) {
-    throw Failure{"board row " + std::to_string(row) + " has " + std::to_string(chars.size()) +
-                  " cells, not 11"};
-  }
-  for (int column = 1; column <= 11; ++column) {
-    符号 code = 0;
-    if (!CellOfChar(chars[static_cast<std::size_t>(column - 1)], code)) {
-      throw Failure{"board row " + std::to_string(row) + " column " + std::to_string(column) +
-                    " is not a cell character"};
-    }
-    command.cells[static_cast<std::size_t>(column)][static_cast<std::size_t>(row)] = code;
-  }
+  const std::string error = ReadRow(cells_text, command.cells, row);
+  if (!error.empty()) throw Failure{"board row " + std::to_string(row) + " " + error};
 }
 
 // "C,R,K": a column, a row and a code.
@@ -194,32 +187,26 @@ void ParseCommand(const std::vector<std::string_view>& words, Command& command,
     ExpectWords(words, 3, "set NAME VALUE");
     command.op = Op::kSet;
     command.name = std::string(words[1]);
-    if (OneOf(kIntegerNames, words[1])) {
+    const Variable* variable = FindVariable(words[1]);
+    if (variable == nullptr) throw Failure{"set knows no variable " + Quoted(words[1])};
+    if (!variable->flag) {
       command.number = Integer(words[2], -kLargestValue, kLargestValue, "the value");
-    } else if (OneOf(kFlagNames, words[1])) {
-      if (words[2] == "オン") {
-        command.number = Form1::定数_オン;
-      } else if (words[2] == "オフ") {
-        command.number = Form1::定数_オフ;
-      } else {
-        throw Failure{"a flag is オン or オフ, not " + Quoted(words[2])};
-      }
+    } else if (words[2] == "オン") {
+      command.number = Form1::定数_オン;
+    } else if (words[2] == "オフ") {
+      command.number = Form1::定数_オフ;
     } else {
-      throw Failure{"set knows no variable " + Quoted(words[1])};
+      throw Failure{"a flag is オン or オフ, not " + Quoted(words[2])};
     }
-  } else if (verb == "clock") {
-    ExpectWords(words, 2, "clock SECONDS");
-    command.op = Op::kClock;
-    const std::string_view text = words[1];
-    double seconds = 0;
-    const auto [end, error] =
-        std::from_chars(text.data(), text.data() + text.size(), seconds, std::chars_format::fixed);
-    if (error != std::errc() || end != text.data() + text.size() || !std::isfinite(seconds) ||
-        seconds < 0 || seconds >= 86400) {
-      throw Failure{"the clock takes seconds since midnight, 0 to below 86400, not " +
-                    Quoted(text)};
-    }
-    command.seconds = seconds;
+  } else if (verb == "clock" || verb == "time") {
+    ExpectWords(words, 2, verb == "clock" ? "clock SECONDS" : "time SECONDS");
+    command.op = verb == "clock" ? Op::kClock : Op::kTime;
+    command.seconds =
+        Fraction(words[1], 86400, "the clock takes seconds since midnight, 0 to below 86400");
+  } else if (verb == "random") {
+    ExpectWords(words, 2, "random R");
+    command.op = Op::kRandom;
+    command.seconds = Fraction(words[1], 1, "a random number lies from 0 to below 1");
   } else if (verb == "tick") {
     ExpectWords(words, 2, "tick N");
     command.op = Op::kTick;
@@ -250,7 +237,11 @@ void ParseCommand(const std::vector<std::string_view>& words, Command& command,
     command.op = Op::kDump;
     if (words.size() > 2) throw Failure{"usage: dump [WHAT]"};
     if (words.size() == 2) {
-      if (!OneOf(kDumpTargets, words[1])) throw Failure{"dump cannot show " + Quoted(words[1])};
+      const auto& items = DumpItems();
+      if (!OneOf(kDumpTargets, words[1]) &&
+          std::find(items.begin(), items.end(), words[1]) == items.end()) {
+        throw Failure{"dump cannot show " + Quoted(words[1])};
+      }
       command.name = std::string(words[1]);
     }
   } else if (verb == "png") {
@@ -263,6 +254,40 @@ void ParseCommand(const std::vector<std::string_view>& words, Command& command,
 }
 
 }  // namespace
+
+const std::vector<Variable>& Variables() {
+  static const std::vector<Variable> variables = {
+      {"得点", &Form1::得点, nullptr, false},
+      {"最高得点", &Form1::最高得点, nullptr, false},
+      {"レベル", nullptr, &Form1::レベル, false},
+      {"出現_回数", nullptr, &Form1::出現_回数, false},
+      {"落下_間隔", nullptr, &Form1::落下_間隔, false},
+      {"落下_基本間隔", nullptr, &Form1::落下_基本間隔, false},
+      {"落下_カウンタ", nullptr, &Form1::落下_カウンタ, false},
+      {"爆_予約", nullptr, &Form1::爆_予約, true},
+      {"星_予約", nullptr, &Form1::星_予約, true},
+      {"待機フラグ", nullptr, &Form1::待機フラグ, true},
+      {"終了フラグ", nullptr, &Form1::終了フラグ, true},
+  };
+  return variables;
+}
+
+const Variable* FindVariable(std::string_view name) {
+  for (const Variable& variable : Variables()) {
+    if (variable.name == name) return &variable;
+  }
+  return nullptr;
+}
+
+const std::vector<std::string>& DumpItems() {
+  static const std::vector<std::string> items = [] {
+    std::vector<std::string> all = {"盤"};
+    for (const Variable& variable : Variables()) all.emplace_back(variable.name);
+    all.insert(all.end(), {"次石", "落下石", "音"});
+    return all;
+  }();
+  return items;
+}
 
 const std::vector<Routine>& Routines() {
   static const std::vector<Routine> routines = {

@@ -18,9 +18,10 @@ bool DecodeUtf8(std::string_view text, std::u32string& out);
 bool CellOfChar(char32_t ch, 符号& code);
 char32_t CharOfCell(符号 code);
 
-// Sets rows 1 to 16 of columns 1 to 11 from 16 lines of 11 characters.
-// Returns an empty string, or what is wrong with the text.
-std::string SetBoard(Form1& form, const std::vector<std::string>& rows);
+// Sets columns 1 to 11 of one row of `board` from 11 cell characters.
+// Returns an empty string, or what is wrong with the text ("has 10 cells,
+// not 11").
+std::string ReadRow(std::string_view text, decltype(Form1::盤)& board, int row);
 // The same layout read back from the board.
 std::vector<std::string> BoardRows(const Form1& form);
 // Convenience for tests: rows 1..16 given bottom-aligned; missing top rows

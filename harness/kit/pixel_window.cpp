@@ -1,6 +1,27 @@
-#include "pixels.h"
+#include "pixel_window.h"
+
+#include <QString>
 
 namespace zonbeli {
+
+void PixelWindow::PaintPicture(Picture picture, float x, float y) {
+  canvas_.PaintPicture(picture, x, y);
+  FakeWindow::PaintPicture(picture, x, y);
+}
+
+void PixelWindow::FillBox(float x1, float y1, float x2, float y2, Rgb colour) {
+  canvas_.FillBox(x1, y1, x2, y2, colour);
+  FakeWindow::FillBox(x1, y1, x2, y2, colour);
+}
+
+void PixelWindow::PrintText(float x, float y, const std::string& text, Rgb colour, double points) {
+  canvas_.PrintText(x, y, text, colour, points);
+  FakeWindow::PrintText(x, y, text, colour, points);
+}
+
+bool PixelWindow::SavePng(const std::string& path) {
+  return canvas_.image().save(QString::fromStdString(path), "PNG");
+}
 
 bool StampedAt(const QImage& surface, const QImage& picture, int x, int y) {
   for (int py = 0; py < picture.height(); ++py) {

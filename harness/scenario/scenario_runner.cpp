@@ -1,7 +1,5 @@
 #include "scenario_runner.h"
 
-#include <QImage>
-#include <QString>
 #include <algorithm>
 #include <ostream>
 
@@ -10,10 +8,6 @@
 namespace zonbeli::scenario {
 
 namespace {
-
-const char* const kSoundFiles[] = {"回転.wav",   "禁止.wav",   "移動.wav",   "その他.wav",
-                                   "爆出現.wav", "星出現.wav", "石消去.wav", "石着地.wav",
-                                   "面終了.wav", "BGM.wav"};
 
 // The game only ever compares a flag with on and off; an unset flag is 0
 // and so reads, and prints, as on.
@@ -41,10 +35,15 @@ std::string TwoDigits(int n) {
 }  // namespace
 
 Session::Session(std::ostream& out, Options options)
-    : out_(out), options_(options), form_(window_, sound_) {
-  window_.record_drawing = false;
+    : out_(out),
+      options_(options),
+      window_(options.make_window ? options.make_window() : std::make_unique<FakeWindow>()),
+      form_(*window_, sound_) {
+  window_->record_drawing = false;
   std::size_t length = 44;
-  for (const char* name : kSoundFiles) window_.files[name] = std::vector<std::uint8_t>(length++, 0);
+  for (const 音定義& sound : 音_一覧) {
+    window_->files[std::string(sound.name) + ".wav"] = std::vector<std::uint8_t>(length++, 0);
+  }
   form_.Form_Load();
 }
 
@@ -55,11 +54,11 @@ bool Session::Tick() {
   }
   ++ticks_;
   const std::size_t before = sound_.played.size();
-  window_.Advance(1.0 / 64);
+  window_->Advance(1.0 / 64);
   form_.Timer1_Timer();
   // The list of waits is only for tests that look at it; a long run would
   // let it grow without end.
-  if (window_.waits.size() > 4096) window_.waits.clear();
+  if (window_->waits.size() > 4096) window_->waits.clear();
   for (std::size_t i = before; i < sound_.played.size(); ++i) {
     if (sound_.played[i] == form_.音_石着地) {
       ++landings_;
@@ -102,24 +101,17 @@ bool Session::Execute(const Command& command) {
       case Op::kNext:
         form_.次石 = command.codes;
         break;
-      case Op::kSet: {
-        const auto value = static_cast<int>(command.number);
-        const std::string& name = command.name;
-        if (name == "得点") form_.得点 = command.number;
-        if (name == "最高得点") form_.最高得点 = command.number;
-        if (name == "レベル") form_.レベル = value;
-        if (name == "出現_回数") form_.出現_回数 = value;
-        if (name == "落下_間隔") form_.落下_間隔 = value;
-        if (name == "落下_基本間隔") form_.落下_基本間隔 = value;
-        if (name == "落下_カウンタ") form_.落下_カウンタ = value;
-        if (name == "爆_予約") form_.爆_予約 = value;
-        if (name == "星_予約") form_.星_予約 = value;
-        if (name == "待機フラグ") form_.待機フラグ = value;
-        if (name == "終了フラグ") form_.終了フラグ = value;
+      case Op::kSet:
+        FindVariable(command.name)->Set(form_, command.number);
         break;
-      }
       case Op::kClock:
-        window_.SetTimeOfDay(command.seconds);
+        window_->SetTimeOfDay(command.seconds);
+        break;
+      case Op::kTime:
+        window_->times.push_back(command.seconds);
+        break;
+      case Op::kRandom:
+        window_->randoms.push_back(command.seconds);
         break;
       case Op::kTick:
         for (long long n = 0; n < command.number; ++n) Tick();
@@ -149,8 +141,7 @@ bool Session::Execute(const Command& command) {
         Dump(command.name);
         break;
       case Op::kPng:
-        if (options_.write_files &&
-            !window_.image().save(QString::fromStdString(command.name), "PNG")) {
+        if (options_.write_files && !window_->SavePng(command.name)) {
           throw RunFailure{line_, "cannot write " + command.name};
         }
         break;
@@ -162,63 +153,57 @@ bool Session::Execute(const Command& command) {
   return true;
 }
 
-// The items of a whole dump, in its order; each can also be shown alone.
-const std::vector<std::string>& Session::Items() {
-  static const std::vector<std::string> items = {
-      "盤",         "得点",          "最高得点",      "レベル",  "出現_回数",
-      "落下_間隔",  "落下_基本間隔", "落下_カウンタ", "爆_予約", "星_予約",
-      "待機フラグ", "終了フラグ",    "次石",          "落下石",  "音"};
-  return items;
-}
+namespace {
 
-void Session::DumpItem(const std::string& item) {
+void DumpItem(std::ostream& out, const Form1& form, const std::string& item,
+              const std::vector<std::int32_t>& played, std::size_t& shown) {
   if (item == "盤") {
-    out_ << "盤\n";
-    const std::vector<std::string> rows = BoardRows(form_);
+    out << "盤\n";
+    const std::vector<std::string> rows = BoardRows(form);
     for (std::size_t i = 0; i < rows.size(); ++i) {
-      out_ << TwoDigits(static_cast<int>(i) + 1) << ' ' << rows[i] << '\n';
+      out << TwoDigits(static_cast<int>(i) + 1) << ' ' << rows[i] << '\n';
     }
     return;
   }
-  out_ << item;
-  if (item == "得点") out_ << ' ' << form_.得点;
-  if (item == "最高得点") out_ << ' ' << form_.最高得点;
-  if (item == "レベル") out_ << ' ' << form_.レベル;
-  if (item == "出現_回数") out_ << ' ' << form_.出現_回数;
-  if (item == "落下_間隔") out_ << ' ' << form_.落下_間隔;
-  if (item == "落下_基本間隔") out_ << ' ' << form_.落下_基本間隔;
-  if (item == "落下_カウンタ") out_ << ' ' << form_.落下_カウンタ;
-  if (item == "爆_予約") out_ << ' ' << FlagText(form_.爆_予約);
-  if (item == "星_予約") out_ << ' ' << FlagText(form_.星_予約);
-  if (item == "待機フラグ") out_ << ' ' << FlagText(form_.待機フラグ);
-  if (item == "終了フラグ") out_ << ' ' << FlagText(form_.終了フラグ);
-  if (item == "次石" && !form_.次石.empty()) {
-    out_ << ' ';
-    for (符号 code : form_.次石) out_ << CellText(code);
+  out << item;
+  if (const Variable* variable = FindVariable(item)) {
+    const long long value = variable->Get(form);
+    out << ' ' << (variable->flag ? FlagText(static_cast<int>(value)) : std::to_string(value));
+  }
+  if (item == "次石" && !form.次石.empty()) {
+    out << ' ';
+    for (符号 code : form.次石) out << CellText(code);
   }
   if (item == "落下石") {
     for (std::size_t i = 1; i <= 3; ++i) {
-      out_ << ' ' << form_.落下石_列[i] << ',' << form_.落下石_行[i] << ','
-           << CellText(form_.落下石_駒[i]);
+      out << ' ' << form.落下石_列[i] << ',' << form.落下石_行[i] << ','
+          << CellText(form.落下石_駒[i]);
     }
-    out_ << ' ' << OrientationText(form_.落下石_向き);
+    out << ' ' << OrientationText(form.落下石_向き);
   }
   if (item == "音") {
-    for (; sounds_shown_ < sound_.played.size(); ++sounds_shown_) {
-      const std::int32_t handle = sound_.played[sounds_shown_];
-      const std::string name = SoundSlotName(form_, handle);
-      out_ << ' ' << (name.empty() ? "?" + std::to_string(handle) : name);
+    for (; shown < played.size(); ++shown) {
+      const std::int32_t handle = played[shown];
+      const std::string name = SoundSlotName(form, handle);
+      out << ' ' << (name.empty() ? "?" + std::to_string(handle) : name);
     }
   }
-  out_ << '\n';
+  out << '\n';
+}
+
+}  // namespace
+
+void WriteState(std::ostream& out, const Form1& form, const std::vector<std::int32_t>& played,
+                std::size_t& shown) {
+  for (const std::string& item : DumpItems()) DumpItem(out, form, item, played, shown);
 }
 
 void Session::Dump(const std::string& what) {
   const auto mark = [](int value) { return value == Form1::定数_オン ? 'x' : '.'; };
   if (what.empty()) {
-    for (const std::string& item : Items()) DumpItem(item);
-  } else if (std::find(Items().begin(), Items().end(), what) != Items().end()) {
-    DumpItem(what);
+    WriteState(out_, form_, sound_.played, sounds_shown_);
+  } else if (std::find(DumpItems().begin(), DumpItems().end(), what) != DumpItems().end()) {
+    DumpItem(out_, form_, what, sound_.played, sounds_shown_);
   } else if (what == "盤_当たり") {
     out_ << what << '\n';
     for (std::size_t row = 1; row <= 16; ++row) {
@@ -244,11 +229,11 @@ void Session::Dump(const std::string& what) {
       out_ << '\n';
     }
   } else if (what == "BGM") {
-    out_ << "BGM " << (window_.bgm_checked ? "オン" : "オフ") << '\n';
+    out_ << "BGM " << (window_->bgm_checked ? "オン" : "オフ") << '\n';
   } else if (what == "通知") {
-    if (messages_shown_ == window_.messages.size()) out_ << "通知\n";
-    for (; messages_shown_ < window_.messages.size(); ++messages_shown_) {
-      std::string text = window_.messages[messages_shown_];
+    if (messages_shown_ == window_->messages.size()) out_ << "通知\n";
+    for (; messages_shown_ < window_->messages.size(); ++messages_shown_) {
+      std::string text = window_->messages[messages_shown_];
       for (std::size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', at)) {
         text.replace(at, 1, " | ");
       }

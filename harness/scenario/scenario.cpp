@@ -5,9 +5,9 @@
 //
 // The game runs over the test window: a virtual clock that stands still
 // between commands, a recording sound library, and the real drawing
-// surface. The window holds all ten sound files as small blobs, so every
-// sound slot has its own non-zero handle; then Form_Load runs, and the
-// script.
+// surface (none in a build without the toolkit, where `png` fails). The window holds all ten sound
+// files as small blobs, so every sound slot has its own non-zero handle; then Form_Load runs, and
+// the script.
 //
 // One command a line. "#" starts a comment; blank lines are skipped.
 //
@@ -32,6 +32,12 @@
 //                         It moves on only inside the run: by 1/64 s before
 //                         every tick, and by the length of every wait.
 //                         The digits of new trios come from it.
+//   time SECONDS          the time of day the game's next reading of the
+//                         clock returns, whatever the clock shows; several
+//                         queue up in order, and the clock does not move.
+//   random R              the next number the game draws, 0 to below 1;
+//                         several queue up in order, and after them an
+//                         unseeded generator draws.
 //   tick N                N timer ticks.
 //   land                  ticks until the falling trio lands, at most 100000.
 //                         A landing is the tick in which the landing sound
@@ -89,13 +95,17 @@
 // error, and nothing runs); 1 when a command could not be carried out (a
 // land that never came, a file that could not be written), after the
 // output so far.
-#include <QGuiApplication>
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
 #include <iterator>
 
 #include "scenario_runner.h"
+
+#ifdef ZONBELI_PIXELS
+#include <QGuiApplication>
+
+#include "pixel_window.h"
 
 namespace {
 
@@ -107,6 +117,7 @@ void QuietQt(QtMsgType type, const QMessageLogContext& /*context*/, const QStrin
 }
 
 }  // namespace
+#endif
 
 int main(int argc, char** argv) {
   if (argc > 2) {
@@ -126,13 +137,17 @@ int main(int argc, char** argv) {
     text.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
   }
 
+  zonbeli::scenario::Options options;
+#ifdef ZONBELI_PIXELS
   // The surface needs a GUI application for its fonts; no window is shown.
   setenv("QT_QPA_PLATFORM", "offscreen", 1);
   qInstallMessageHandler(QuietQt);
   int qt_argc = 1;
   QGuiApplication app(qt_argc, argv);
+  options.make_window = [] { return std::make_unique<zonbeli::PixelWindow>(); };
+#endif
 
-  const int status = zonbeli::scenario::RunScript(text, std::cout, std::cerr);
+  const int status = zonbeli::scenario::RunScript(text, std::cout, std::cerr, {}, options);
   std::cout.flush();
   return status;
 }

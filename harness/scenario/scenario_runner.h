@@ -1,9 +1,12 @@
 // Carrying out scenario commands on the real game object, over the test
-// window (virtual clock, recorded sounds, the real drawing surface).
+// window (virtual clock, recorded sounds, and the drawing surface when the
+// window given has one).
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <iosfwd>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,6 +24,8 @@ struct Options {
   long long tick_budget = -1;
   // Whether `png` writes its file.
   bool write_files = true;
+  // The window the game runs over; a FakeWindow, without pixels, if unset.
+  std::function<std::unique_ptr<FakeWindow>()> make_window;
 };
 
 // Something the script asked for could not be done.
@@ -47,22 +52,18 @@ class Session {
   bool Tick();
 
   Form1& form() { return form_; }
-  FakeWindow& window() { return window_; }
+  FakeWindow& window() { return *window_; }
   RecordingSound& sound() { return sound_; }
   long long ticks() const { return ticks_; }
   long long landings() const { return landings_; }
 
-  // What a whole dump shows, item by item, in its order.
-  static const std::vector<std::string>& Items();
-
  private:
   void Land();
   void Dump(const std::string& what);
-  void DumpItem(const std::string& item);
 
   std::ostream& out_;
   Options options_;
-  FakeWindow window_;
+  std::unique_ptr<FakeWindow> window_;
   RecordingSound sound_;
   Form1 form_;
   int line_ = 0;
@@ -71,6 +72,12 @@ class Session {
   std::size_t sounds_shown_ = 0;
   std::size_t messages_shown_ = 0;
 };
+
+// Writes the whole state of `form` as `dump` prints it. `played` holds
+// every sound started so far and `shown` how many an earlier dump listed;
+// it moves on past the ones listed now.
+void WriteState(std::ostream& out, const Form1& form, const std::vector<std::int32_t>& played,
+                std::size_t& shown);
 
 // Reads and runs a whole script. Returns the exit status: 0 when it ran to
 // its end or the program ended, 1 when a command could not be carried out,

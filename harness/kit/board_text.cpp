@@ -37,29 +37,12 @@ bool DecodeUtf8(std::string_view text, std::u32string& out) {
 }
 
 bool CellOfChar(char32_t ch, 符号& code) {
-  switch (ch) {
-    case U'.':
-      code = U' ';
-      return true;
-    case U'?':
-      code = 0;
-      return true;
-    case U'歩':
-    case U'香':
-    case U'桂':
-    case U'銀':
-    case U'金':
-    case U'角':
-    case U'飛':
-    case U'王':
-    case U'爆':
-    case U'星':
-    case U'発':
-      code = ch;
-      return true;
-    default:
-      return false;
+  if (ch == U'.' || ch == U'?') {
+    code = ch == U'.' ? U' ' : 0;
+    return true;
   }
+  code = ch;
+  return std::u32string_view(U"歩香桂銀金角飛王爆星発").find(ch) != std::u32string_view::npos;
 }
 
 char32_t CharOfCell(符号 code) {
@@ -68,21 +51,15 @@ char32_t CharOfCell(符号 code) {
   return code;
 }
 
-std::string SetBoard(Form1& form, const std::vector<std::string>& rows) {
-  if (rows.size() != 16) return "a board needs 16 rows";
-  for (int row = 1; row <= 16; ++row) {
-    std::u32string cells;
-    if (!DecodeUtf8(rows[static_cast<std::size_t>(row - 1)], cells)) {
-      return "row " + std::to_string(row) + " is not valid UTF-8";
-    }
-    if (cells.size() != 11) return "row " + std::to_string(row) + " does not have 11 cells";
-    for (int column = 1; column <= 11; ++column) {
-      符号 code = 0;
-      if (!CellOfChar(cells[static_cast<std::size_t>(column - 1)], code)) {
-        return "row " + std::to_string(row) + " has an unknown cell in column " +
-               std::to_string(column);
-      }
-      form.盤[column][row] = code;
+std::string ReadRow(std::string_view text, decltype(Form1::盤)& board, int row) {
+  std::u32string cells;
+  if (!DecodeUtf8(text, cells)) return "is not valid UTF-8";
+  if (cells.size() != Form1::盤_列数) {
+    return "has " + std::to_string(cells.size()) + " cells, not " + std::to_string(Form1::盤_列数);
+  }
+  for (int column = 1; column <= Form1::盤_列数; ++column) {
+    if (!CellOfChar(cells[static_cast<std::size_t>(column - 1)], board[column][row])) {
+      return "column " + std::to_string(column) + " is not a cell character";
     }
   }
   return "";
@@ -92,7 +69,9 @@ std::vector<std::string> BoardRows(const Form1& form) {
   std::vector<std::string> rows;
   for (int row = 1; row <= 16; ++row) {
     std::u32string cells;
-    for (int column = 1; column <= 11; ++column) cells += CharOfCell(form.盤[column][row]);
+    for (int column = 1; column <= Form1::盤_列数; ++column) {
+      cells += CharOfCell(form.盤[column][row]);
+    }
     rows.push_back(Utf8(cells));
   }
   return rows;
@@ -101,8 +80,10 @@ std::vector<std::string> BoardRows(const Form1& form) {
 void SetPlayfield(Form1& form, const std::vector<std::string>& bottom_rows) {
   std::vector<std::string> rows(16 - bottom_rows.size(), "...........");
   rows.insert(rows.end(), bottom_rows.begin(), bottom_rows.end());
-  const std::string error = SetBoard(form, rows);
-  if (!error.empty()) throw std::invalid_argument(error);
+  for (int row = 1; row <= 16; ++row) {
+    const std::string error = ReadRow(rows[static_cast<std::size_t>(row - 1)], form.盤, row);
+    if (!error.empty()) throw std::invalid_argument("row " + std::to_string(row) + " " + error);
+  }
 }
 
 }  // namespace zonbeli

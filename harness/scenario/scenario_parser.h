@@ -18,6 +18,8 @@ enum class Op {
   kNext,
   kSet,
   kClock,
+  kTime,
+  kRandom,
   kTick,
   kLand,
   kKey,
@@ -34,6 +36,32 @@ struct FallingStone {
   int row = 0;
   符号 code = 0;
 };
+
+// A variable of the game that `set` may change and `dump` shows: a number,
+// or a flag written オン or オフ.
+struct Variable {
+  std::string_view name;
+  long Form1::*wide;  // for the two scores; otherwise null and `narrow` set
+  int Form1::*narrow;
+  bool flag;
+
+  long long Get(const Form1& form) const { return wide ? form.*wide : form.*narrow; }
+  void Set(Form1& form, long long value) const {
+    if (wide) {
+      form.*wide = static_cast<long>(value);
+    } else {
+      form.*narrow = static_cast<int>(value);
+    }
+  }
+};
+
+// The variables, in the order a whole dump shows them.
+const std::vector<Variable>& Variables();
+const Variable* FindVariable(std::string_view name);
+
+// What a whole dump shows, in its order: the board, the variables, the
+// next and the falling trio, and the sounds started since.
+const std::vector<std::string>& DumpItems();
 
 // A routine that `call` may run: its name and how to run it.
 struct Routine {
@@ -54,7 +82,7 @@ struct Command {
   // whole state); kPng: the file.
   std::string name;
   long long number = 0;  // kSet: the value; kTick: the count; kKey, kKeyUp: the key code
-  double seconds = 0;    // kClock
+  double seconds = 0;    // kClock, kTime; kRandom: the number
   const Routine* routine = nullptr;  // kCall
 };
 

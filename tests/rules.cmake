@@ -1,1 +1,0 @@
-zonbeli_test(rules_test rules_test.cpp)

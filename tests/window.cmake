@@ -1,1 +1,0 @@
-zonbeli_test(window_test window_test.cpp)

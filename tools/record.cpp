@@ -1,0 +1,217 @@
+// zonbeli-record: the game in its window, played as usual, writing down
+// everything the game receives as a scenario script. zonbeli-scenario plays
+// the script back to the very state the game had when it ended.
+//
+//   zonbeli-record [FILE]     (zonbeli-record.txt in the current folder
+//                              when FILE is absent)
+//
+// The script grows while the game runs: runs of timer ticks ("tick N"),
+// keys going down and up, clicks and menu items, each after the clock
+// readings ("time") and random numbers ("random") the game took while it
+// handled them. When the program ends (Escape, 終了 or closing the window)
+// the script closes with "dump", followed by what the game's state was then
+// as "#> " comments: the replay's dump prints the same lines.
+#include <QApplication>
+#include <charconv>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "binding.h"
+#include "form1.h"
+#include "qt_window.h"
+#include "scenario_runner.h"
+
+namespace zonbeli {
+
+namespace {
+
+// The shortest text that reads back as the very same number.
+std::string Exact(double value) {
+  char text[64];
+  const auto result = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed);
+  return std::string(text, result.ptr);
+}
+
+std::string CommandOf(GameWindow::Input input, int key) {
+  using Input = GameWindow::Input;
+  switch (input) {
+    case Input::Tick:
+      return "tick 1";
+    case Input::KeyDown:
+      return "key " + std::to_string(key);
+    case Input::KeyUp:
+      return "keyup " + std::to_string(key);
+    case Input::Click:
+      return "click";
+    case Input::Start:
+      return "menu 開始";
+    case Input::Quit:
+      return "menu 終了";
+    case Input::Music:
+      return "menu BGM";
+    case Input::About:
+      return "menu その他";
+    case Input::Close:
+      return "call Form_Unload";
+  }
+  return "";
+}
+
+// The sound library, passing every call on and keeping the buffers started.
+class SoundLog : public SoundLibrary {
+ public:
+  explicit SoundLog(SoundLibrary& library) : library_(library) {}
+  std::int32_t dsInitialize(std::intptr_t window) override { return library_.dsInitialize(window); }
+  std::int32_t dsCreateDSB(std::int32_t device, const std::uint8_t* image, std::size_t length,
+                           std::int32_t flags) override {
+    return library_.dsCreateDSB(device, image, length, flags);
+  }
+  void dsPlay(std::int32_t buffer) override {
+    played.push_back(buffer);
+    library_.dsPlay(buffer);
+  }
+  void dsPlayLooping(std::int32_t buffer) override {
+    played.push_back(buffer);
+    library_.dsPlayLooping(buffer);
+  }
+  void dsStop(std::int32_t buffer) override { library_.dsStop(buffer); }
+  void dsFree(std::int32_t buffer) override { library_.dsFree(buffer); }
+  void dsTerminate(std::int32_t device) override { library_.dsTerminate(device); }
+  std::string LoadError() override { return library_.LoadError(); }
+
+  std::vector<std::int32_t> played;
+
+ private:
+  SoundLibrary& library_;
+};
+
+// Sits between the game and its window: passes every call on, and writes
+// each input with the clock readings and random numbers it brought.
+//
+// What the game reads while handling an input must reach the replay before
+// the input itself, so an input is written only when the next one comes;
+// ticks that read nothing are counted and written as one run.
+class Recorder : public WindowServices {
+ public:
+  Recorder(std::ofstream& out, SoundLog& sound) : out_(out), sound_(sound) {}
+  void attach(GameWindow& window) { window_ = &window; }
+
+  void input(GameWindow::Input input, int key) {
+    finish();
+    current_ = CommandOf(input, key);
+  }
+
+  void PaintPicture(Picture picture, float x, float y) override {
+    window_->PaintPicture(picture, x, y);
+  }
+  void FillBox(float x1, float y1, float x2, float y2, Rgb colour) override {
+    window_->FillBox(x1, y1, x2, y2, colour);
+  }
+  void PrintText(float x, float y, const std::string& text, Rgb colour, double points) override {
+    window_->PrintText(x, y, text, colour, points);
+  }
+  void Refresh() override { window_->Refresh(); }
+  void MessageBox(const std::string& text, const std::string& title, MessageIcon icon) override {
+    window_->MessageBox(text, title, icon);
+  }
+  double TimeOfDay() override {
+    const double seconds = window_->TimeOfDay();
+    readings_.push_back("time " + Exact(seconds));
+    return seconds;
+  }
+  // Only paces the waits; nothing the game keeps depends on it.
+  double Monotonic() override { return window_->Monotonic(); }
+  void Sleep(double seconds) override { window_->Sleep(seconds); }
+  double Random() override {
+    const double r = window_->Random();
+    readings_.push_back("random " + Exact(r));
+    return r;
+  }
+  bool FileExists(const std::string& path) override { return window_->FileExists(path); }
+  std::uint64_t FileSize(const std::string& path) override { return window_->FileSize(path); }
+  bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes,
+                     std::string& error) override {
+    return window_->ReadWholeFile(path, bytes, error);
+  }
+  std::string SoundFolder() override { return window_->SoundFolder(); }
+  std::intptr_t WindowHandle() override { return window_->WindowHandle(); }
+  bool BgmChecked() override { return window_->BgmChecked(); }
+  void SetBgmChecked(bool checked) override { window_->SetBgmChecked(checked); }
+
+  // The input that ends the program changes nothing the dump shows, and a
+  // replay stops at it; it stays a comment so the dump still runs.
+  [[noreturn]] void EndProgram(int status) override {
+    const std::string last = current_;
+    current_.clear();
+    finish();
+    std::stringstream state;
+    std::size_t shown = 0;
+    scenario::WriteState(state, window_->game(), sound_.played, shown);
+    out_ << "# " << last << " ended the program here\ndump\n";
+    std::string line;
+    while (std::getline(state, line)) out_ << "#> " << line << '\n';
+    out_.flush();
+    window_->GameWindow::EndProgram(status);
+  }
+
+ private:
+  void finish() {
+    if (current_ == "tick 1" && readings_.empty()) {
+      ++quiet_ticks_;
+      return;
+    }
+    if (quiet_ticks_ > 0) out_ << "tick " << quiet_ticks_ << '\n';
+    quiet_ticks_ = 0;
+    for (const std::string& reading : readings_) out_ << reading << '\n';
+    readings_.clear();
+    if (!current_.empty()) out_ << current_ << '\n';
+    out_.flush();
+  }
+
+  std::ofstream& out_;
+  SoundLog& sound_;
+  GameWindow* window_ = nullptr;
+  std::string current_;
+  std::vector<std::string> readings_;
+  long long quiet_ticks_ = 0;
+};
+
+}  // namespace
+
+}  // namespace zonbeli
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("Zonbeli"));
+  const QStringList arguments = QApplication::arguments();
+  if (arguments.size() > 2 || (arguments.size() == 2 && arguments[1].startsWith('-'))) {
+    std::fprintf(stderr,
+                 "usage: zonbeli-record [FILE]\n"
+                 "Plays the game and writes what it received to FILE (zonbeli-record.txt\n"
+                 "in the current folder if absent); zonbeli-scenario FILE replays it.\n");
+    return 2;
+  }
+  const std::string path =
+      arguments.size() == 2 ? arguments[1].toStdString() : "zonbeli-record.txt";
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  if (!out) {
+    std::fprintf(stderr, "zonbeli-record: cannot write %s\n", path.c_str());
+    return 1;
+  }
+  out << "# A game played in the window, recorded by zonbeli-record.\n"
+         "# zonbeli-scenario plays it back; its dump must print the #> lines.\n";
+
+  zonbeli::SharedSoundLibrary library;
+  zonbeli::SoundLog sound(library);
+  zonbeli::Recorder recorder(out, sound);
+  zonbeli::GameWindow window(sound, &recorder);
+  recorder.attach(window);
+  window.onInput = [&recorder](zonbeli::GameWindow::Input input, int key) {
+    recorder.input(input, key);
+  };
+  window.start();
+  return QApplication::exec();
+}
