@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Rebuilds the picture generator and redraws every picture into assets/pictures
 # and the installed icons into assets/icons.
 # Needs g++, Qt 6 (QtGui), fonts-ipafont-mincho and fonts-urw-base35.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds the sound synthesiser and writes the game's ten WAV files into assets/sounds.
 #   assets/make_sounds.sh [output folder=assets/sounds]
 set -euo pipefail

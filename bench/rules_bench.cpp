@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Grouping and marking on the fullest boards the well can hold.
 #include <benchmark/benchmark.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The sound library's costs that a player can feel:
 //   Load/RATE        loading ten minutes of 16-bit mono at RATE Hz, the longest sound the
 //                    library takes; an odd rate must cost about what a round one does

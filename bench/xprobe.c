@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /* Watches a program's window from the X server's side: the damage the server
  * records on it, keys sent through XTest, and the processor time and
  * context switches of the program and of the server read from /proc.

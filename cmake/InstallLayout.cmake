@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Where the installed game finds its private sound library and its sounds.
 # Both are reached from the program's own folder by paths worked out here,
 # so an installed tree can be staged with DESTDIR and moved anywhere, and a

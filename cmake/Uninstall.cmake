@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Removes what the last `cmake --install` of this build tree wrote, as listed
 # in its install_manifest.txt, then the game's own folders once they are
 # empty. Shared folders such as share/applications are left in place.

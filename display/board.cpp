@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The well: stones, frame pieces and sparkles stamped cell by cell.
 #include "form1.h"
 

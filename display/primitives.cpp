@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Boxes, texts, digit pictures, the score, the level label, and the pause
 // that paces every animation.
 #include <algorithm>

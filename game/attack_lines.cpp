@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Grouping the stones: same-kind stones joined by their lines of attack.
 // Each stone carries its group's label, and the group's size is kept at the
 // root the label names. A root that gets absorbed keeps the size its group

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The marked stones blink, sparkle and vanish before they are erased.
 #include "form1.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Stones falling into emptied cells, the game-over slide, and clearing the
 // marks for a new game.
 #include "form1.h"

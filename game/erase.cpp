@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Bombs, stars and the chain: erase what is marked, score it, let the
 // stones above fall, look again, until nothing is marked.
 #include "form1.h"

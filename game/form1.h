@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The game window object: every piece of game state as a flat member, and
 // every routine of the game as a member function. The definitions are
 // spread over one file per routine family (see the banners below).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The shogi moves of the eight pieces, all facing up the well, and the
 // marking of every group of three or more.
 #include <cstdlib>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Keys and mouse. Key codes are the virtual-key numbers 27 and 37 to 40.
 #include "form1.h"
 

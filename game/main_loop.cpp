@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The tick: idle, the "GAME OVER" blink, or the fall of the trio and
 // everything a landing sets off.
 #include <cmath>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Moving and turning the falling trio. The trio is not in the board while
 // it falls, so every test compares its target cells with the board alone.
 #include <utility>

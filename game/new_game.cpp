@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Starting a game from the menu.
 #include "form1.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the game needs from the desktop: a window to draw on, a clock, a
 // random source, files, message boxes and a way out. The game and the
 // drawing routines see only these two interfaces; the Qt front end and the

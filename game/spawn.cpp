@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Choosing, previewing and starting trios; the level follows the count.
 #include <cmath>
 #include <cstdio>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Opening the window and leaving the program.
 #include "form1.h"
 

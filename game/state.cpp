@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The game object itself and the small text helpers every family shares.
 #include <cstdio>
 

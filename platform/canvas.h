@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The window's persistent drawing surface: 678 x 606 pixels that keep every
 // stamp until something is stamped over it. The real window shows it; the
 // tests draw on the very same surface.

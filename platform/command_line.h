@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The command line: the game takes no options of its own, only --help and
 // --version, and lets the toolkit's standard options through.
 #pragma once

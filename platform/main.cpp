@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // zonbeli: the game in its window.
 #include <QApplication>
 #include <cstdio>

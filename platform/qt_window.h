@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Zonbeli window over Qt: menu bar, drawing surface, tick timer, keys
 // and mouse, and the window services the game draws and waits through.
 #pragma once

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs whichever of the named Debian packages are missing, as root or
 # through sudo.
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs what is missing, then configures and builds Zonbeli.
 #   scripts/setup.sh [game|test] [build-dir] [extra cmake options...]
 set -euo pipefail

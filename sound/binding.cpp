@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "binding.h"
 
 #include "zonbeli_sound.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The game's sound calls, handed to our shared sound library.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Opening the sound device, loading the ten sounds, the music switch.
 #include <cstdio>
 #include <new>

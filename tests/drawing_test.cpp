@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The well, the score, the level and texts as they land on the surface.
 #include <gtest/gtest.h>
 

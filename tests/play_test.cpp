@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Play as the window sees it, which the golden scenarios' state dumps do
 // not show: trios chosen from the clock's digits, what a move or turn draws,
 // the order of sounds and drawing at the end of a game and on input, and

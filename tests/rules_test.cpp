@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The rules of the well: who attacks whom, how stones of one kind group
 // along their lines of attack, which groups are marked, the bomb and star
 // rules, the blink, the erase-score-drop-regroup chain with its awards, the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Random play over many games through the scenario runner, checking the
 // rules that must hold after every landing whatever the player did.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The sound library, heard through SDL's "disk" audio driver: the mixer's output lands in a raw
 // file, and the tests read it back to see what was actually played.
 #include <SDL.h>

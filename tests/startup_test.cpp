@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Opening the window and leaving it: the sounds loaded and freed in their
 // order, warnings where loading fails, the music switch.
 #include <gtest/gtest.h>

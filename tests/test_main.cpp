@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The tests draw with the window's own surface, which needs a GUI
 // application for its fonts; no window is ever shown.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Qt window as the player meets it: menus, keys, the tick.
 #include <gtest/gtest.h>
 

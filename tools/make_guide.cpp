@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Draws the pictures of the player's guide in the README: for each piece and
 // special stone, a patch of the well with the cells it reaches marked, and
 // two pairs that show when stones of one kind link. Every mark comes from
@@ -232,6 +233,8 @@ QImage Draw(const Diagram& d) {
 }  // namespace zonbeli
 
 int main(int argc, char** argv) {
+  // The piece pictures are the game's own, compiled into the window library.
+  Q_INIT_RESOURCE(pictures);
   const bool check = argc == 3 && std::string(argv[1]) == "--check";
   if (argc != 2 && !check) {
     std::fprintf(stderr, "usage: make_guide <output folder> | make_guide --check <folder>\n");

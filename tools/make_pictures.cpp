@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Draws every picture of the game: the stones, the empty cell, the frame pieces, the blink
 // sparkles, the score digits, the bomb and star banners, the title and the application icon.
 // Every picture of the surface is drawn twice: at its own size (HU.png) and at twice its size

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Synthesises the ten sounds of Zonbeli as 16-bit mono WAV files:
 //
 //   make_sounds <output folder>

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # zonbeli-record: the game in its window, writing a scenario script of
 # everything the game receives, for zonbeli-scenario to play back.
 add_executable(zonbeli-record ${CMAKE_CURRENT_LIST_DIR}/record.cpp)

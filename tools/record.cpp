@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // zonbeli-record: the game in its window, played as usual, writing down
 // everything the game receives as a scenario script. zonbeli-scenario plays
 // the script back to the very state the game had when it ended.

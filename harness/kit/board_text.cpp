@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "board_text.h"
 
 #include <stdexcept>

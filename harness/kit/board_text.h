@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Boards as text: one row a line, a character a cell, "." for an empty cell
 // and "?" for one never assigned.
 #pragma once

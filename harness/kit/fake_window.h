@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Window services for tests and the scenario runner: a virtual clock that
 // waits cost nothing on, files held in memory, and a record of what the game
 // asked for. It draws no pixels and needs no toolkit: drawing is kept as

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The recording window drawing on the window's real surface too, for the
 // tests and tools that look at pixels; and ways of looking at them.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "rules_model.h"
 
 #include <numeric>

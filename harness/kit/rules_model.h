@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The grouping rule written out afresh, for checking the game against:
 // each kind's moves facing up the well, and same-kind stones joined by
 // attacks either way.

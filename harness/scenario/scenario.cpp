@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // zonbeli-scenario: plays a script against the real game object and prints
 // what the game did.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Scenario scripts: the text a scenario is written in, read into commands.
 // The runner (scenario_runner.h) carries them out on the game object; the
 // language itself is described at the top of scenario.cpp.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Carrying out scenario commands on the real game object, over the test
 // window (virtual clock, recorded sounds, and the drawing surface when the
 // window given has one).

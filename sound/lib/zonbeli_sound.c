@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "zonbeli_sound.h"
 
 #include <SDL.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /* Zonbeli's sound library: a small C interface that plays WAV images through SDL2_mixer.
  *
  * Every handle is a small positive integer, never an address. 0 stands for "nothing": a failed

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The real program started with a broken BGM.wav in its current folder, or
 # with no audio device: an empty file, a file too large to be a sound (a
 # sparse one, so nothing is really written) and a missing device each bring

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The command line, without any display: --help prints the usage with the
 # keys on standard output and exits 0, --version prints "zonbeli <version>"
 # and exits 0, and anything else that is not one of Qt's own options prints

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The CMake install in the default layout, staged with DESTDIR and moved to
 # another place: the moved program, started from another folder under a
 # virtual X server, finds its private sound library and its sounds (music

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Sourced by the install and package tests. check_installed_game starts an
 # installed program from a given folder on the virtual display (the caller
 # has started it), switches the music on from the menu and reads the disk

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Without a display the game says so in one line, with the toolkit's reason
 # when the toolkit gave one, and exits with an error status: no display set,
 # one set that cannot be reached, a platform that does not exist.

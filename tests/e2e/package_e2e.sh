@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds the Debian package from a copy of the source tree with
 # dpkg-buildpackage (which must leave no file that git would pick up),
 # checks it with lintian (no error, no warning), lists

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # One game in the real window on a virtual X server: start it from the
 # ゲーム menu, steer the first trio with the arrow keys (two left, one
 # right, a turn after its first fall step), hold the down key until it has

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # A game recorded in the real window and played back. zonbeli-record runs
 # under a virtual X server and is played with xdotool as a player would:
 # 開始 from the menu, trios turned upright and dropped fast until GAME

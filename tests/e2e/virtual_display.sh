@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Sourced by the scripts that drive the real window. start_virtual_display
 # starts a private X server on a display nobody else uses, exports DISPLAY,
 # and leaves the server's process id in $xvfb for the caller to stop.

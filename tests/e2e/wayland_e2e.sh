@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The game on a Wayland session with no X server (a headless weston): it
 # comes up natively, stays up saying nothing, and ends with status 0 when
 # the session asks it to close; started again, it says in one line that the

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Whole games in the real window, driven as a player would: 開始 from the
 # menu, moves and turns, fast drops until GAME OVER, 開始 again with the
 # hi-score kept, and Escape ending the program with status 0 at once.

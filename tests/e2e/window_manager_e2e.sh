@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The real window under a window manager (openbox on a virtual X server),
 # driven as a player and the desktop would drive it. One case per run:
 #   menu_keys     a menu opened with the mouse and closed with Escape hands

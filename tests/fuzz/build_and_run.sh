@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds the WAV image fuzzer of the sound library with clang and runs it for a bounded time.
 #   tests/fuzz/build_and_run.sh [seconds=60] [build folder=build/fuzz]
 # The seed corpus is a handful of small valid WAV files made with sox; the corpus the run grows

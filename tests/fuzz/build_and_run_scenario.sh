@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds the scenario-script fuzzer with clang (libFuzzer, AddressSanitizer,
 # UndefinedBehaviorSanitizer) and runs it for a bounded time.
 #   tests/fuzz/build_and_run_scenario.sh <build folder> [seconds=120]

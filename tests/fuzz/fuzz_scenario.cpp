@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Any bytes as a scenario script. Reading a script must never crash, and a
 // failed read must name a line of the script and yield no commands. A
 // script that reads well is then played whole on a fresh game, with small

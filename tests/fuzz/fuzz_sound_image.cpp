@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Feeds arbitrary bytes to the sound library as WAV images. Whatever the bytes, loading must
 // either succeed or give 0 without touching memory outside the image.
 #include <cstddef>

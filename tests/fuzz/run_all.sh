@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds and runs both fuzzers for a bounded time each: WAV images against
 # the sound library, scripts against the scenario runner.
 #   tests/fuzz/run_all.sh [seconds=60] [build folder=build-fuzz]

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Plants each fault of mutants.tsv, one at a time, into a scratch copy of the
 # tree, rebuilds what it touches and runs the suite without the real-window
 # tests. Writes one line a fault to the results file:

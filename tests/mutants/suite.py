@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Runs the tests CTest knows, but each GoogleTest program once for all its
 cases instead of once a case, which is what makes a planted-fault run cheap.
 Tests labelled real-window are left out. Prints the names of the failed
