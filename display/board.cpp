@@ -4,11 +4,9 @@
 
 namespace zonbeli {
 
-namespace {
-
-// The picture of a drawing code, in the order the codes are tried; the
-// order matters only in that 0 (empty, and never-assigned cells) comes first.
-bool PictureOf(符号 code, Picture& picture) {
+// The codes are tried in this order; it matters only in that 0 (empty, and
+// never-assigned cells) comes first.
+bool Form1::PictureOf(符号 code, Picture& picture) {
   struct Entry {
     符号 code;
     Picture picture;
@@ -42,8 +40,6 @@ bool PictureOf(符号 code, Picture& picture) {
   }
   return false;
 }
-
-}  // namespace
 
 void Form1::描画_絵(double column, double row, 符号 code) {
   Picture picture{};

@@ -195,6 +195,8 @@ class Form1 {
   void 盤フラグ初期化();
 
   // ----------------------------------------------------------------- drawing
+  // The picture a cell code is drawn with; false for a code with none.
+  static bool PictureOf(符号 code, Picture& picture);
   void 描画_絵(double column, double row, 符号 code);
   void 描画_一列(int column);
   void 描画_全画面();

@@ -50,30 +50,9 @@ struct Diagram {
 };
 
 QString PictureOf(符号 code) {
-  switch (code) {
-    case U'歩':
-      return QStringLiteral("HU");
-    case U'香':
-      return QStringLiteral("KYOU");
-    case U'桂':
-      return QStringLiteral("KEI");
-    case U'銀':
-      return QStringLiteral("GIN");
-    case U'金':
-      return QStringLiteral("KIN");
-    case U'角':
-      return QStringLiteral("KAKU");
-    case U'飛':
-      return QStringLiteral("HISYA");
-    case U'王':
-      return QStringLiteral("OH");
-    case U'爆':
-      return QStringLiteral("BAKUDAN");
-    case U'星':
-      return QStringLiteral("HOSI");
-    default:
-      return QStringLiteral("HAIKEI");
-  }
+  Picture picture = Picture::HAIKEI;
+  Form1::PictureOf(code, picture);
+  return QString::fromLatin1(PictureName(picture));
 }
 
 // A game whose well holds only the given stones.
