@@ -324,6 +324,17 @@ void drawPiece(QPainter& p, const QString& character, const QImage& texture,
 }
 
 // A bundle of three sticks of dynamite with a burning fuse, in 34-unit coordinates.
+// The tape around the dynamite's sticks, shared by the stone and the icon.
+QPainterPath dynamiteBand() {
+  QPainterPath band;
+  band.moveTo(4.6, 21.0);
+  band.quadTo(16.6, 22.6, 28.4, 21.0);
+  band.lineTo(28.4, 25.0);
+  band.quadTo(16.6, 26.6, 4.6, 25.0);
+  band.closeSubpath();
+  return band;
+}
+
 void drawDynamite(QPainter& p) {
   p.save();
   p.translate(17, 19);
@@ -360,12 +371,7 @@ void drawDynamite(QPainter& p) {
   tape.setColorAt(1.0, QColor(10, 8, 8));
   p.setBrush(tape);
   p.setPen(QPen(QColor(0, 0, 0), 0.6));
-  QPainterPath band;
-  band.moveTo(4.6, 21.0);
-  band.quadTo(16.6, 22.6, 28.4, 21.0);
-  band.lineTo(28.4, 25.0);
-  band.quadTo(16.6, 26.6, 4.6, 25.0);
-  band.closeSubpath();
+  const QPainterPath band = dynamiteBand();
   p.drawPath(band);
 
   // The fuse, curling up out of the middle stick.
@@ -806,12 +812,7 @@ QString iconSvg() {
                "stroke=\"#5a0a00\" stroke-width=\"0.6\"/>\n")
                .arg(svgNumber(x + w / 2), svgNumber(top + 0.1), svgNumber((w - 1.0) / 2));
   }
-  QPainterPath band;
-  band.moveTo(4.6, 21.0);
-  band.quadTo(16.6, 22.6, 28.4, 21.0);
-  band.lineTo(28.4, 25.0);
-  band.quadTo(16.6, 26.6, 4.6, 25.0);
-  band.closeSubpath();
+  const QPainterPath band = dynamiteBand();
   svg += QStringLiteral(
              "<path d=\"%1Z\" fill=\"url(#tape)\" stroke=\"#000000\" stroke-width=\"0.6\"/>\n")
              .arg(svgPathData(band));
