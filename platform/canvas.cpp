@@ -62,7 +62,9 @@ void Fill(QImage& target, const QRect& box, QRgb colour) {
 
 QImage LoadPicture(Picture p, const char* suffix) {
   const QString name = QString::fromLatin1(PictureName(p)) + QString::fromLatin1(suffix);
-  QImage loaded(QStringLiteral(":/pictures/%1.png").arg(name));
+  // Naming the format spares the toolkit loading every image plugin it has
+  // to ask which of them reads the file.
+  QImage loaded(QStringLiteral(":/pictures/%1.png").arg(name), "PNG");
   if (loaded.isNull()) {
     throw std::runtime_error("picture missing from the build: " + name.toStdString());
   }
@@ -88,14 +90,22 @@ Canvas::Canvas(double ratio)
   image_.setDotsPerMeterY(3780);
   image_.setDevicePixelRatio(ratio_);
   image_.fill(QColor(0, 128, 0));
-  for (int i = 0; i < static_cast<int>(Picture::Count); ++i) {
-    const auto p = static_cast<Picture>(i);
-    pictures_[static_cast<std::size_t>(i)] = LoadPicture(p, "");
-    if (ratio_ > 1) pictures2x_[static_cast<std::size_t>(i)] = LoadPicture(p, "@2x");
-  }
   font_ = QFont(kWindowFont);
   font_.setWeight(QFont::Normal);
   font_.setStyleHint(QFont::Serif);
+}
+
+// Most pictures are stones the first screen never shows.
+const QImage& Canvas::picture(Picture p) const {
+  QImage& own = pictures_[static_cast<std::size_t>(p)];
+  if (own.isNull()) own = LoadPicture(p, "");
+  return own;
+}
+
+const QImage& Canvas::picture2x(Picture p) const {
+  QImage& twice = pictures2x_[static_cast<std::size_t>(p)];
+  if (twice.isNull()) twice = LoadPicture(p, "@2x");
+  return twice;
 }
 
 QString Canvas::fontFamily() const {

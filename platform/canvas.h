@@ -25,8 +25,8 @@ class Canvas {
   static constexpr int kWidth = 678;
   static constexpr int kHeight = 606;
 
-  // Needs a QGuiApplication for its fonts; loads the pictures from the
-  // binary's resources.
+  // Needs a QGuiApplication for its fonts. Each picture is decoded from the
+  // binary's resources the first time it is drawn.
   explicit Canvas(double ratio = 1.0);
 
   // Each answers the part of the surface it drew on, in surface pixels.
@@ -38,8 +38,8 @@ class Canvas {
   const QImage& image() const { return image_; }
   double ratio() const { return ratio_; }
   // The picture at its own size, and its double-size drawing.
-  const QImage& picture(Picture p) const { return pictures_[static_cast<std::size_t>(p)]; }
-  const QImage& picture2x(Picture p) const { return pictures2x_[static_cast<std::size_t>(p)]; }
+  const QImage& picture(Picture p) const;
+  const QImage& picture2x(Picture p) const;
 
   // The family the window font resolves to on this machine.
   QString fontFamily() const;
@@ -51,8 +51,8 @@ class Canvas {
 
   double ratio_;
   QImage image_;
-  std::array<QImage, static_cast<std::size_t>(Picture::Count)> pictures_;
-  std::array<QImage, static_cast<std::size_t>(Picture::Count)> pictures2x_;
+  mutable std::array<QImage, static_cast<std::size_t>(Picture::Count)> pictures_;
+  mutable std::array<QImage, static_cast<std::size_t>(Picture::Count)> pictures2x_;
   std::map<std::tuple<int, int, int>, QImage> resized_;
   QFont font_;
 };
