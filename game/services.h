@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "file_bytes.h"
+
 namespace zonbeli {
 
 // The stored pictures, named as the window's picture controls.
@@ -93,8 +95,7 @@ class WindowServices {
   // Bytes in the file, without reading any; 0 when it cannot be told.
   virtual std::uint64_t FileSize(const std::string& path) = 0;
   // False with a message in `error` when the file cannot be read whole.
-  virtual bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes,
-                             std::string& error) = 0;
+  virtual bool ReadWholeFile(const std::string& path, FileBytes& bytes, std::string& error) = 0;
   // Where the game's own sounds live when they are not in the current directory.
   virtual std::string SoundFolder() = 0;
 

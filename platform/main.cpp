@@ -1,10 +1,13 @@
 // SPDX-License-Identifier: MIT
 // zonbeli: the game in its window.
+#include <fontconfig/fontconfig.h>
+
 #include <QApplication>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <thread>
 
 #include "binding.h"
 #include "command_line.h"
@@ -75,6 +78,10 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "%s; %s\n", kNoDisplay, kHint);
     return 1;
   }
+  // Reading the font configuration is a good part of the wait for the first
+  // screen and needs nothing from the toolkit: it runs while the toolkit
+  // starts, and the toolkit then finds it done.
+  std::thread([] { FcInit(); }).detach();
   qInstallMessageHandler(OnQtMessage);
   QApplication app(argc, argv);
   g_window_system_up = true;

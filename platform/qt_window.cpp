@@ -239,7 +239,8 @@ bool GameWindow::nativeEventFilter(const QByteArray& type, void* message, qintpt
 void GameWindow::closeOnTermination() {
   if (g_close_request[0] < 0 && pipe2(g_close_request, O_CLOEXEC | O_NONBLOCK) != 0) return;
   auto* notifier = new QSocketNotifier(g_close_request[0], QSocketNotifier::Read, this);
-  connect(notifier, &QSocketNotifier::activated, this, [this] { deliver(Input::Close).Form_Unload(); });
+  connect(notifier, &QSocketNotifier::activated, this,
+          [this] { deliver(Input::Close).Form_Unload(); });
   struct sigaction action {};
   action.sa_handler = RequestClose;
   sigemptyset(&action.sa_mask);
@@ -389,8 +390,7 @@ std::uint64_t GameWindow::FileSize(const std::string& path) {
       std::max<qint64>(QFileInfo(QString::fromStdString(path)).size(), 0));
 }
 
-bool GameWindow::ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes,
-                               std::string& error) {
+bool GameWindow::ReadWholeFile(const std::string& path, FileBytes& bytes, std::string& error) {
   QFile file(QString::fromStdString(path));
   if (!file.open(QIODevice::ReadOnly)) {
     error = file.errorString().toStdString();

@@ -80,8 +80,7 @@ class GameWindow : public QMainWindow, public WindowServices, public QAbstractNa
   double Random() override;
   bool FileExists(const std::string& path) override;
   std::uint64_t FileSize(const std::string& path) override;
-  bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes,
-                     std::string& error) override;
+  bool ReadWholeFile(const std::string& path, FileBytes& bytes, std::string& error) override;
   std::string SoundFolder() override;
   std::intptr_t WindowHandle() override;
   bool BgmChecked() override;

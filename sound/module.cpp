@@ -34,7 +34,7 @@ std::int32_t Form1::サウンド_読込(const std::string& file_name, std::int32
     サウンド_警告("サウンドファイル「" + file_name + "」は大きすぎます（256 MiB まで）。");
     return 0;
   }
-  std::vector<std::uint8_t> bytes;
+  FileBytes bytes;
   std::string error;
   try {
     if (!窓.ReadWholeFile(path, bytes, error)) {

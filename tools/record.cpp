@@ -133,8 +133,7 @@ class Recorder : public WindowServices {
   }
   bool FileExists(const std::string& path) override { return window_->FileExists(path); }
   std::uint64_t FileSize(const std::string& path) override { return window_->FileSize(path); }
-  bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes,
-                     std::string& error) override {
+  bool ReadWholeFile(const std::string& path, FileBytes& bytes, std::string& error) override {
     return window_->ReadWholeFile(path, bytes, error);
   }
   std::string SoundFolder() override { return window_->SoundFolder(); }

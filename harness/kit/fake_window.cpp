@@ -97,8 +97,7 @@ std::uint64_t FakeWindow::FileSize(const std::string& path) {
   return file == files.end() ? 0 : file->second.size();
 }
 
-bool FakeWindow::ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes,
-                               std::string& error) {
+bool FakeWindow::ReadWholeFile(const std::string& path, FileBytes& bytes, std::string& error) {
   if (auto bad = unreadable.find(path); bad != unreadable.end()) {
     error = bad->second;
     return false;
@@ -108,7 +107,7 @@ bool FakeWindow::ReadWholeFile(const std::string& path, std::vector<std::uint8_t
     error = "No such file or directory";
     return false;
   }
-  bytes = file->second;
+  bytes.assign(file->second.begin(), file->second.end());
   return true;
 }
 

@@ -36,8 +36,7 @@ class FakeWindow : public WindowServices {
   double Random() override;
   bool FileExists(const std::string& path) override;
   std::uint64_t FileSize(const std::string& path) override;
-  bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& bytes,
-                     std::string& error) override;
+  bool ReadWholeFile(const std::string& path, FileBytes& bytes, std::string& error) override;
   std::string SoundFolder() override;
   std::intptr_t WindowHandle() override { return 0x2a; }
   bool BgmChecked() override { return bgm_checked; }

@@ -1,4 +1,6 @@
 // SPDX-License-Identifier: MIT
+/* posix_memalign and madvise */
+#define _DEFAULT_SOURCE
 #include "zonbeli_sound.h"
 
 #include <SDL.h>
@@ -6,7 +8,9 @@
 #include <dlfcn.h>
 #include <stdarg.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
+#include <sys/mman.h>
 
 enum {
   MAX_BUFFERS = 32,
@@ -493,12 +497,24 @@ static int convert(const WaveImage* wave, Sint16* out, Uint64 out_frames) {
   return 1;
 }
 
+#define HUGE_PAGE ((size_t)2 << 20)
+
+/* Every fresh page faults when first written, and that is most of the cost of taking in a long
+ * sound; a long sound's buffer is therefore asked for in huge pages. */
+static Uint8* allocate_samples(size_t bytes) {
+  if (bytes < HUGE_PAGE) return malloc(bytes);
+  void* block = NULL;
+  if (posix_memalign(&block, HUGE_PAGE, bytes) != 0) return NULL;
+  madvise(block, bytes, MADV_HUGEPAGE);
+  return block;
+}
+
 /* The image's samples in the mixer's format, in a buffer of exactly their size. */
 static Uint8* load_samples(const WaveImage* wave, Uint32* out_bytes) {
   Uint64 out_frames =
       (wave->frames * (Uint64)OUTPUT_RATE + (Uint64)wave->rate - 1u) / (Uint64)wave->rate;
   size_t bytes = (size_t)(out_frames * sizeof(Sint16));
-  Uint8* samples = SDL_malloc(bytes);
+  Uint8* samples = allocate_samples(bytes);
   if (samples == NULL) {
     refuse("out of memory");
     return NULL;
@@ -507,7 +523,7 @@ static Uint8* load_samples(const WaveImage* wave, Uint32* out_bytes) {
       SDL_BYTEORDER == SDL_LIL_ENDIAN) {
     memcpy(samples, wave->data, bytes);
   } else if (!convert(wave, (Sint16*)(void*)samples, out_frames)) {
-    SDL_free(samples);
+    free(samples);
     refuse("out of memory");
     return NULL;
   }
@@ -541,7 +557,7 @@ static void stop(Slot* slot) {
 
 static void release(Slot* slot) {
   stop(slot);
-  SDL_free(slot->chunk.abuf);
+  free(slot->chunk.abuf);
   slot->chunk.abuf = NULL;
   slot->reuse = slot->reuse == MAX_REUSE ? 0 : slot->reuse + 1;
 }
