@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QFontDatabase>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QMenu>
@@ -135,7 +136,8 @@ void SurfaceWidget::mousePressEvent(QMouseEvent* event) {
   }
 }
 
-GameWindow::GameWindow(SoundLibrary& sound, WindowServices* between) : random_() {
+GameWindow::GameWindow(SoundLibrary& sound, WindowServices* between)
+    : random_(), font_list_([] { QFontDatabase::families(); }) {
   setWindowTitle(QStringLiteral("Zonbeli"));
   setWindowIcon(QIcon(QStringLiteral(":/pictures/icon.png")));
   QPalette palette = this->palette();
@@ -165,6 +167,7 @@ GameWindow::GameWindow(SoundLibrary& sound, WindowServices* between) : random_()
 }
 
 GameWindow::~GameWindow() {
+  if (font_list_.joinable()) font_list_.join();
   delete tick_notifier_;
   ::close(tick_fd_);
 }
@@ -262,6 +265,7 @@ QAction* GameWindow::menuAction(const QString& caption) const {
 
 void GameWindow::start() {
   game_->Form_Load();
+  if (font_list_.joinable()) font_list_.join();
   adjustSize();
   setFixedSize(sizeHint());
   show();

@@ -1,6 +1,4 @@
 // SPDX-License-Identifier: MIT
-/* posix_memalign and madvise */
-#define _DEFAULT_SOURCE
 #include "zonbeli_sound.h"
 
 #include <SDL.h>
