@@ -124,7 +124,13 @@ void SurfaceWidget::paintEvent(QPaintEvent* event) {
   const QImage& image = canvas_.image();
   painter.setRenderHint(QPainter::SmoothPixmapTransform,
                         image.devicePixelRatio() != devicePixelRatioF());
-  painter.drawImage(QPointF(0, 0), image);
+  // A rectangle at a time: under a clip of many rectangles the copy goes
+  // through the toolkit's span filler, which wakes helper threads for a
+  // tall area.
+  for (const QRect& area : event->region()) {
+    painter.setClipRect(area);
+    painter.drawImage(QPointF(0, 0), image);
+  }
   pending_ -= event->region();
 }
 
