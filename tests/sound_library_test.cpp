@@ -400,8 +400,11 @@ TEST_F(Sound, TheOutputRestsInSilenceAndWakesWholeForTheNextSound) {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
   EXPECT_EQ(AudioThreads(), 0) << "a silent output should have been let go";
-  // The disk driver starts its file anew with the output.
+  // The disk driver starts its file anew with the output, which opens behind the play.
   dsPlay(effect);
+  for (int i = 0; i < 100 && AudioThreads() == 0; i++) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
   EXPECT_EQ(trimmed(Heard(0, RunUntil(ms(200)))), square(7000, 100));
 }
 

@@ -57,6 +57,17 @@ static SDL_TimerID quiet_timer;
 static Uint64 quiet_since; /* 0 while something sounds */
 static int output_lost;    /* reopening failed, and was said once */
 
+/* Opening an output takes from a few to tens of milliseconds, which the first move after a rest
+ * must not wait for: a play that finds the output let go is noted here, by channel, and a thread
+ * of its own opens the output and starts what was noted. */
+typedef struct {
+  int32_t buffer; /* 0: nothing waits on this channel */
+  int loops;
+} Waiting;
+static Waiting waiting[CHANNEL_COUNT];
+static SDL_Thread* opener;
+static int opening;
+
 static char refusal[200];
 
 typedef enum { SAMPLE_U8, SAMPLE_S16, SAMPLE_S24, SAMPLE_S32, SAMPLE_F32, SAMPLE_F64 } SampleType;
@@ -500,11 +511,19 @@ static int convert(const WaveImage* wave, Sint16* out, Uint64 out_frames) {
 /* Every fresh page faults when first written, and that is most of the cost of taking in a long
  * sound; a long sound's buffer is therefore asked for in huge pages. */
 static Uint8* allocate_samples(size_t bytes) {
-  if (bytes < HUGE_PAGE) return malloc(bytes);
+  if (bytes < HUGE_PAGE) return SDL_malloc(bytes);
   void* block = NULL;
   if (posix_memalign(&block, HUGE_PAGE, bytes) != 0) return NULL;
   madvise(block, bytes, MADV_HUGEPAGE);
   return block;
+}
+
+static void free_samples(Uint8* samples, size_t bytes) {
+  if (bytes < HUGE_PAGE) {
+    SDL_free(samples);
+  } else {
+    free_samples(samples, bytes);
+  }
 }
 
 /* The image's samples in the mixer's format, in a buffer of exactly their size. */
@@ -521,7 +540,7 @@ static Uint8* load_samples(const WaveImage* wave, Uint32* out_bytes) {
       SDL_BYTEORDER == SDL_LIL_ENDIAN) {
     memcpy(samples, wave->data, bytes);
   } else if (!convert(wave, (Sint16*)(void*)samples, out_frames)) {
-    free(samples);
+    free_samples(samples, bytes);
     refuse("out of memory");
     return NULL;
   }
@@ -555,13 +574,14 @@ static void stop(Slot* slot) {
 
 static void release(Slot* slot) {
   stop(slot);
-  free(slot->chunk.abuf);
+  free_samples(slot->chunk.abuf, slot->chunk.alen);
   slot->chunk.abuf = NULL;
   slot->reuse = slot->reuse == MAX_REUSE ? 0 : slot->reuse + 1;
 }
 
-/* Says why on stderr when `say` is set. */
-static int open_output(int say) {
+/* Opens the device and its channels, touching no state of ours; says why on stderr when `say` is
+ * set. */
+static int open_device(int say) {
   if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
     if (say) report("no audio output, playing silently");
     return 0;
@@ -582,9 +602,12 @@ static int open_output(int say) {
   }
   Mix_ReserveChannels(CHANNEL_COUNT);
   Mix_Volume(-1, MIX_MAX_VOLUME);
+  return 1;
+}
+
+static void now_open(void) {
   output_open = 1;
   quiet_since = 0;
-  return 1;
 }
 
 /* Closing the device alone leaves the audio subsystem's own threads, some of which poll for
@@ -622,21 +645,62 @@ static void watch_quiet(void) {
 }
 
 /* A reopening that fails is said once; the game goes on silently and each play tries again. */
-static int ensure_output(void) {
-  if (output_open) return 1;
-  if (!open_output(!output_lost)) {
+static int open_in_background(void* unused) {
+  (void)unused;
+  SDL_LockMutex(lock);
+  int say = !output_lost;
+  SDL_UnlockMutex(lock);
+  int opened = open_device(say);
+  SDL_LockMutex(lock);
+  if (opened) {
+    now_open();
+    output_lost = 0;
+    watch_quiet();
+  } else {
     output_lost = 1;
-    return 0;
   }
-  output_lost = 0;
-  watch_quiet();
-  return 1;
+  for (int channel = 0; channel < CHANNEL_COUNT; channel++) {
+    Slot* slot = lookup(waiting[channel].buffer);
+    if (opened && slot != NULL) Mix_PlayChannel(channel, &slot->chunk, waiting[channel].loops);
+    waiting[channel].buffer = 0;
+  }
+  opening = 0;
+  SDL_UnlockMutex(lock);
+  return 0;
+}
+
+/* Called with the lock held. */
+static void open_for(const Slot* slot, int loops) {
+  waiting[channel_of(slot)].buffer = handle_of(slot);
+  waiting[channel_of(slot)].loops = loops;
+  if (opening) return;
+  /* The last opener has said all it had to under the lock, so it is at its end. */
+  if (opener != NULL) SDL_WaitThread(opener, NULL);
+  opening = 1;
+  opener = SDL_CreateThread(open_in_background, "zonbeli-open", NULL);
+  if (opener == NULL) {
+    SDL_UnlockMutex(lock);
+    open_in_background(NULL);
+    SDL_LockMutex(lock);
+  }
+}
+
+/* Forgets a play still waiting for the output. */
+static void unwait(const Slot* slot) {
+  Waiting* noted = &waiting[channel_of(slot)];
+  if (noted->buffer == handle_of(slot)) noted->buffer = 0;
 }
 
 static void play(int32_t buffer, int loops) {
   SDL_LockMutex(lock);
   Slot* slot = lookup(buffer);
-  if (slot != NULL && ensure_output()) Mix_PlayChannel(channel_of(slot), &slot->chunk, loops);
+  if (slot != NULL) {
+    if (output_open) {
+      Mix_PlayChannel(channel_of(slot), &slot->chunk, loops);
+    } else {
+      open_for(slot, loops);
+    }
+  }
   SDL_UnlockMutex(lock);
 }
 
@@ -656,7 +720,8 @@ int32_t dsInitialize(intptr_t window) {
   }
   hush_alsa();
   SDL_LockMutex(lock);
-  if (open_output(1)) {
+  if (open_device(1)) {
+    now_open();
     output_lost = 0;
     watch_quiet();
     last_device = last_device == INT32_MAX ? 1 : last_device + 1;
@@ -707,20 +772,30 @@ void dsPlayLooping(int32_t buffer) {
 void dsStop(int32_t buffer) {
   SDL_LockMutex(lock);
   Slot* slot = lookup(buffer);
-  if (slot != NULL) stop(slot);
+  if (slot != NULL) {
+    unwait(slot);
+    stop(slot);
+  }
   SDL_UnlockMutex(lock);
 }
 
 void dsFree(int32_t buffer) {
   SDL_LockMutex(lock);
   Slot* slot = lookup(buffer);
-  if (slot != NULL) release(slot);
+  if (slot != NULL) {
+    unwait(slot);
+    release(slot);
+  }
   SDL_UnlockMutex(lock);
 }
 
 void dsTerminate(int32_t device) {
   if (live_device == 0 || device != live_device) return;
+  /* An output still being opened is let finish, then closed with the rest. */
+  if (opener != NULL) SDL_WaitThread(opener, NULL);
+  opener = NULL;
   SDL_LockMutex(lock);
+  for (int channel = 0; channel < CHANNEL_COUNT; channel++) waiting[channel].buffer = 0;
   for (int i = 0; i < MAX_BUFFERS; i++) {
     if (slots[i].chunk.abuf != NULL) release(&slots[i]);
   }

@@ -30,8 +30,10 @@ extern "C" {
 /* Opens the default audio output. The window is not needed on this platform and is ignored.
  * Returns the device handle, or 0 (after one line on stderr) when no output can be opened.
  * Calling it again while a device is open returns the same handle. After two seconds with
- * nothing sounding the output is let go, so that no audio thread keeps running, and the next
- * play opens it again; the device handle and every buffer stay valid meanwhile. */
+ * nothing sounding the output is let go, so that no audio thread keeps running. The next play
+ * still returns at once: the output is opened again on a thread of its own, and what was played
+ * meanwhile starts as soon as it is open (a stop or free before then cancels it). The device
+ * handle and every buffer stay valid throughout. */
 ZONBELI_SOUND_API int32_t dsInitialize(intptr_t window);
 
 /* Makes a playable buffer from a complete RIFF/WAVE image of `length` bytes: PCM of 8, 16, 24
