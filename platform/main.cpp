@@ -82,6 +82,10 @@ int main(int argc, char** argv) {
   // screen and needs nothing from the toolkit: it runs while the toolkit
   // starts, and the toolkit then finds it done.
   std::thread([] { FcInit(); }).detach();
+  // The game repaints a few small rectangles at a time. Shared-memory images
+  // would cost a round trip to the X server before every repaint, where
+  // sending the few pixels along costs none.
+  if (qEnvironmentVariableIsEmpty("QT_XCB_NO_MITSHM")) qputenv("QT_XCB_NO_MITSHM", "1");
   qInstallMessageHandler(OnQtMessage);
   QApplication app(argc, argv);
   g_window_system_up = true;
