@@ -522,7 +522,7 @@ static void free_samples(Uint8* samples, size_t bytes) {
   if (bytes < HUGE_PAGE) {
     SDL_free(samples);
   } else {
-    free_samples(samples, bytes);
+    free(samples);
   }
 }
 
