@@ -1,5 +1,8 @@
 // SPDX-License-Identifier: MIT
-// Keys and mouse. Key codes are the virtual-key numbers 27 and 37 to 40.
+// Keys and mouse, and every input from outside delivered to its routine.
+// Key codes are the virtual-key numbers: 27 Escape, 37 to 40 the arrows.
+#include "input.h"
+
 #include "form1.h"
 
 namespace zonbeli {
@@ -63,6 +66,53 @@ void Form1::Form_MouseDown(int /*button*/, int /*shift*/, float /*x*/, float /*y
 void Form1::開始催促() {
   描画_四角形(2, 3, 4700, 4400, 色_背景);
   描画_文字(3.5, 9, "ゲームを開始してください", 色_白, 20);
+}
+
+void Deliver(Form1& game, const Input& input) {
+  switch (input.kind) {
+    case Input::Kind::Tick:
+      game.Timer1_Timer();
+      break;
+    case Input::Kind::KeyDown:
+      game.Form_KeyDown(input.code, input.shift);
+      break;
+    case Input::Kind::KeyUp:
+      game.Form_KeyUp(input.code, input.shift);
+      break;
+    case Input::Kind::Click:
+      game.Form_MouseDown(input.code, input.shift, input.x, input.y);
+      break;
+    case Input::Kind::Start:
+      game.KAISI_Click();
+      break;
+    case Input::Kind::Quit:
+      game.OWARI_Click();
+      break;
+    case Input::Kind::Music:
+      game.BGM_Click();
+      break;
+    case Input::Kind::About:
+      game.SONOTA_Click();
+      break;
+    case Input::Kind::Close:
+      game.Form_Unload();
+      break;
+  }
+}
+
+std::string InputText(const Input& input, long long ticks) {
+  for (const InputWords& words : kInputWords) {
+    if (words.input.kind != input.kind) continue;
+    std::string text(words.verb);
+    if (!words.item.empty()) {
+      text += ' ';
+      text += words.item;
+    } else if (TakesNumber(input.kind)) {
+      text += ' ' + std::to_string(input.kind == Input::Kind::Tick ? ticks : input.code);
+    }
+    return text;
+  }
+  return {};
 }
 
 }  // namespace zonbeli

@@ -4,11 +4,19 @@
 #include <cmath>
 
 #include "form1.h"
+#include "input.h"
 
 namespace zonbeli {
 
+// Before the first game a tick does nothing at all.
+bool WantsTicks(const Form1& game) {
+  return !(game.待機フラグ == Form1::定数_オン && game.終了フラグ != Form1::定数_オン);
+}
+
 void Form1::Timer1_Timer() {
-  if (待機フラグ == 定数_オン && 終了フラグ == 定数_オン) {
+  if (!WantsTicks(*this)) return;
+  // Waiting again after a game: it has ended.
+  if (待機フラグ == 定数_オン) {
     const int i = static_cast<int>(std::floor(窓.Random() * 6));
     描画_文字(5.3, 10.8, "GAME OVER", 色表.at(static_cast<std::size_t>(i)), 24);
     窓.Refresh();
@@ -16,7 +24,6 @@ void Form1::Timer1_Timer() {
     窓.Refresh();
     return;
   }
-  if (待機フラグ == 定数_オン) return;
 
   落下_カウンタ += 1;
   if (!(落下_間隔 < 落下_カウンタ)) return;

@@ -73,10 +73,36 @@ int MouseButton(Qt::MouseButton button) {
 
 }  // namespace
 
+// Every key that has a virtual-key number gets it, so that a key the game
+// comes to use needs nothing here.
 int VirtualKey(int qt_key) {
+  if ((qt_key >= Qt::Key_0 && qt_key <= Qt::Key_9) ||
+      (qt_key >= Qt::Key_A && qt_key <= Qt::Key_Z)) {
+    return qt_key;
+  }
+  if (qt_key >= Qt::Key_F1 && qt_key <= Qt::Key_F24) return 112 + (qt_key - Qt::Key_F1);
   switch (qt_key) {
+    case Qt::Key_Backspace:
+      return 8;
+    case Qt::Key_Tab:
+      return 9;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+      return 13;
+    case Qt::Key_Pause:
+      return 19;
     case Qt::Key_Escape:
       return 27;
+    case Qt::Key_Space:
+      return 32;
+    case Qt::Key_PageUp:
+      return 33;
+    case Qt::Key_PageDown:
+      return 34;
+    case Qt::Key_End:
+      return 35;
+    case Qt::Key_Home:
+      return 36;
     case Qt::Key_Left:
       return 37;
     case Qt::Key_Up:
@@ -85,19 +111,13 @@ int VirtualKey(int qt_key) {
       return 39;
     case Qt::Key_Down:
       return 40;
-    case Qt::Key_Space:
-      return 32;
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-      return 13;
+    case Qt::Key_Insert:
+      return 45;
+    case Qt::Key_Delete:
+      return 46;
     default:
-      break;
+      return 0;
   }
-  if ((qt_key >= Qt::Key_0 && qt_key <= Qt::Key_9) ||
-      (qt_key >= Qt::Key_A && qt_key <= Qt::Key_Z)) {
-    return qt_key;
-  }
-  return 0;
 }
 
 SurfaceWidget::SurfaceWidget(Canvas& canvas, QWidget* parent) : QWidget(parent), canvas_(canvas) {
@@ -137,8 +157,8 @@ void SurfaceWidget::paintEvent(QPaintEvent* event) {
 void SurfaceWidget::mousePressEvent(QMouseEvent* event) {
   if (onMouseDown) {
     const QPointF at = event->position();
-    onMouseDown(MouseButton(event->button()), ShiftState(event->modifiers()),
-                static_cast<float>(at.x()) * kTwips, static_cast<float>(at.y()) * kTwips);
+    onMouseDown({Input::Kind::Click, MouseButton(event->button()), ShiftState(event->modifiers()),
+                 static_cast<float>(at.x()) * kTwips, static_cast<float>(at.y()) * kTwips});
   }
 }
 
@@ -154,9 +174,7 @@ GameWindow::GameWindow(SoundLibrary& sound, WindowServices* between)
 
   surface_ = new SurfaceWidget(canvas_, this);
   setCentralWidget(surface_);
-  surface_->onMouseDown = [this](int button, int shift, float x, float y) {
-    deliver(Input::Click).Form_MouseDown(button, shift, x, y);
-  };
+  surface_->onMouseDown = [this](const Input& click) { deliver(click); };
   buildMenus();
 
   started_ns_ = MonotonicNanoseconds();
@@ -193,17 +211,14 @@ void GameWindow::buildMenus() {
   bgm_->setCheckable(true);
   QAction* other = bar->addAction(QStringLiteral("その他"));
 
-  connect(start, &QAction::triggered, this, [this] {
-    deliver(Input::Start).KAISI_Click();
-    wakeTick();
-  });
-  connect(quit, &QAction::triggered, this, [this] { deliver(Input::Quit).OWARI_Click(); });
+  connect(start, &QAction::triggered, this, [this] { deliver({Input::Kind::Start}); });
+  connect(quit, &QAction::triggered, this, [this] { deliver({Input::Kind::Quit}); });
   // Qt toggles the mark on a click; the music switch owns it, so undo that.
   connect(bgm_, &QAction::triggered, this, [this](bool now_checked) {
     bgm_->setChecked(!now_checked);
-    deliver(Input::Music).BGM_Click();
+    deliver({Input::Kind::Music});
   });
-  connect(other, &QAction::triggered, this, [this] { deliver(Input::About).SONOTA_Click(); });
+  connect(other, &QAction::triggered, this, [this] { deliver({Input::Kind::About}); });
 
   for (QMenu* menu : {game, option}) {
     menu->installEventFilter(this);
@@ -224,8 +239,7 @@ bool GameWindow::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::KeyRelease) {
     const auto* key = static_cast<QKeyEvent*>(event);
     if (!key->isAutoRepeat()) {
-      const int code = VirtualKey(key->key());
-      deliver(Input::KeyUp, code).Form_KeyUp(code, ShiftState(key->modifiers()));
+      deliver({Input::Kind::KeyUp, VirtualKey(key->key()), ShiftState(key->modifiers())});
     }
   }
   return QMainWindow::eventFilter(watched, event);
@@ -238,7 +252,7 @@ bool GameWindow::nativeEventFilter(const QByteArray& type, void* message, qintpt
   const auto* event = static_cast<const xcb_generic_event_t*>(message);
   if ((event->response_type & 0x7f) == XCB_DESTROY_NOTIFY && internalWinId() != 0 &&
       static_cast<const xcb_destroy_notify_event_t*>(message)->window == internalWinId()) {
-    deliver(Input::Close).Form_Unload();
+    deliver({Input::Kind::Close});
   }
   return false;
 }
@@ -248,8 +262,7 @@ bool GameWindow::nativeEventFilter(const QByteArray& type, void* message, qintpt
 void GameWindow::closeOnTermination() {
   if (g_close_request[0] < 0 && pipe2(g_close_request, O_CLOEXEC | O_NONBLOCK) != 0) return;
   auto* notifier = new QSocketNotifier(g_close_request[0], QSocketNotifier::Read, this);
-  connect(notifier, &QSocketNotifier::activated, this,
-          [this] { deliver(Input::Close).Form_Unload(); });
+  connect(notifier, &QSocketNotifier::activated, this, [this] { deliver({Input::Kind::Close}); });
   struct sigaction action {};
   action.sa_handler = RequestClose;
   sigemptyset(&action.sa_mask);
@@ -288,11 +301,10 @@ void GameWindow::start() {
 // Ticks are due at whole multiples of 1/64 s from the start, and the timer
 // wakes the thread once, at the due moment itself. A tick that falls due
 // while a handler still runs is skipped, never delivered late in a burst.
-// Before the first game a tick does nothing at all, so the timer rests until
-// 開始 rather than waking the processor 64 times a second.
+// While the game wants no ticks the timer rests, rather than waking the
+// processor 64 times a second; the input that starts a game wakes it.
 void GameWindow::armTick() {
-  const Form1& game = *game_;
-  if (game.待機フラグ == Form1::定数_オン && game.終了フラグ != Form1::定数_オン) return;
+  if (tick_armed_ || !WantsTicks(*game_)) return;
   const qint64 now = MonotonicNanoseconds() - started_ns_;
   ticks_ = std::max(ticks_ + 1, now / kTickNanoseconds + 1);
   const qint64 due = started_ns_ + ticks_ * kTickNanoseconds;
@@ -303,36 +315,29 @@ void GameWindow::armTick() {
   tick_armed_ = true;
 }
 
-void GameWindow::wakeTick() {
-  if (!tick_armed_) armTick();
-}
-
 void GameWindow::tick() {
   std::uint64_t expirations = 0;
   if (read(tick_fd_, &expirations, sizeof expirations) != sizeof expirations) return;
   tick_armed_ = false;
-  if (modal_depth_ == 0) deliver(Input::Tick).Timer1_Timer();
+  if (modal_depth_ == 0) deliver({Input::Kind::Tick});
   armTick();
 }
 
-Form1& GameWindow::deliver(Input input, int key) {
-  if (onInput) onInput(input, key);
-  return *game_;
+void GameWindow::deliver(const Input& input) {
+  if (onInput) onInput(input);
+  Deliver(*game_, input);
+  armTick();
 }
 
 void GameWindow::keyPressEvent(QKeyEvent* event) {
-  const int key = VirtualKey(event->key());
-  const int shift = ShiftState(event->modifiers());
-  deliver(Input::KeyDown, key).Form_KeyDown(key, shift);
+  deliver({Input::Kind::KeyDown, VirtualKey(event->key()), ShiftState(event->modifiers())});
 }
 
 // An auto-repeat arrives as a release and a press; only a real release is
 // the key coming up.
 void GameWindow::keyReleaseEvent(QKeyEvent* event) {
   if (event->isAutoRepeat()) return;
-  const int key = VirtualKey(event->key());
-  const int shift = ShiftState(event->modifiers());
-  deliver(Input::KeyUp, key).Form_KeyUp(key, shift);
+  deliver({Input::Kind::KeyUp, VirtualKey(event->key()), ShiftState(event->modifiers())});
 }
 
 // A release outside the window never arrives, so losing the keyboard to
@@ -340,13 +345,13 @@ void GameWindow::keyReleaseEvent(QKeyEvent* event) {
 void GameWindow::changeEvent(QEvent* event) {
   QMainWindow::changeEvent(event);
   if (event->type() == QEvent::ActivationChange && !isActiveWindow() && game_) {
-    deliver(Input::KeyUp, 0).Form_KeyUp(0, 0);
+    deliver({Input::Kind::KeyUp});
   }
 }
 
 void GameWindow::closeEvent(QCloseEvent* event) {
   event->ignore();
-  deliver(Input::Close).Form_Unload();
+  deliver({Input::Kind::Close});
 }
 
 void GameWindow::PaintPicture(Picture picture, float x, float y) {

@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "canvas.h"
+#include "input.h"
 #include "services.h"
 
 class QAction;
@@ -36,7 +37,7 @@ class SurfaceWidget : public QWidget {
   void mousePressEvent(QMouseEvent* event) override;
 
  public:
-  std::function<void(int button, int shift, float x, float y)> onMouseDown;
+  std::function<void(const Input& click)> onMouseDown;
 
  private:
   Canvas& canvas_;
@@ -47,26 +48,18 @@ class GameWindow : public QMainWindow, public WindowServices, public QAbstractNa
  public:
   static constexpr qint64 kTickNanoseconds = 1'000'000'000 / 64;
 
-  // What reaches the game from outside, one event at a time.
-  enum class Input { Tick, KeyDown, KeyUp, Click, Start, Quit, Music, About, Close };
-
   // `between`, when given, is what the game talks to instead of this
   // window: a layer that passes every call on to it (a recording).
   explicit GameWindow(SoundLibrary& sound, WindowServices* between = nullptr);
   ~GameWindow() override;
 
-  // Told of every input just before the game handles it; `key` is the
-  // virtual-key code of a key going down or up.
-  std::function<void(Input input, int key)> onInput;
+  // Told of every input just before the game handles it.
+  std::function<void(const Input& input)> onInput;
 
   // Runs the load routine, shows the window and starts the tick.
   void start();
-  // Brings the resting tick back after the game left its waiting state.
-  void wakeTick();
 
   Form1& game() { return *game_; }
-  // Signals once per tick when the tick's deadline has come.
-  const QSocketNotifier& tickTimer() const { return *tick_notifier_; }
   QAction* menuAction(const QString& caption) const;
 
   // WindowServices
@@ -102,7 +95,7 @@ class GameWindow : public QMainWindow, public WindowServices, public QAbstractNa
   void armTick();
   void takeKeysBack();
   void closeOnTermination();
-  Form1& deliver(Input input, int key = 0);
+  void deliver(const Input& input);
 
   Canvas canvas_{ScreenPixelRatio()};
   SurfaceWidget* surface_ = nullptr;
@@ -120,7 +113,8 @@ class GameWindow : public QMainWindow, public WindowServices, public QAbstractNa
   std::unique_ptr<Form1> game_;
 };
 
-// The virtual-key number of a Qt key: 27 Escape, 37 to 40 the arrows.
+// The virtual-key number of a Qt key (27 Escape, 37 to 40 the arrows, 112
+// on the function keys, ...); 0 for a key that has none.
 int VirtualKey(int qt_key);
 
 }  // namespace zonbeli

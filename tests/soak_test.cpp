@@ -35,11 +35,10 @@ std::uint32_t N(符号 code) {
   return static_cast<std::uint32_t>(code);
 }
 
-Command Make(Op op, long long number = 0, std::string name = "") {
+Command Send(Input::Kind kind, int code = 0) {
   Command command;
-  command.op = op;
-  command.number = number;
-  command.name = std::move(name);
+  command.op = Op::kInput;
+  command.input = {kind, code};
   return command;
 }
 
@@ -119,7 +118,7 @@ TEST_F(Soak, RandomPlayKeepsTheRules) {
   while (session.ticks() < ticks && !HasFatalFailure()) {
     if (!Running()) {
       for (int n = below(4); n > 0 && session.ticks() < ticks; --n) Tick();
-      session.Execute(Make(Op::kMenu, 0, "開始"));
+      session.Execute(Send(Input::Kind::Start));
       ++games;
       score_before = 0;
       ASSERT_TRUE(Running() && form.得点 == 0) << "a new game";
@@ -136,18 +135,21 @@ TEST_F(Soak, RandomPlayKeepsTheRules) {
            n > 0 && session.ticks() < ticks && Running() && !HasFatalFailure(); --n)
         Tick();
     } else if (choice < 700) {
-      session.Execute(Make(Op::kKey, pivot < target ? 39 : pivot > target ? 37 : 40));
+      session.Execute(Send(Input::Kind::KeyDown, pivot < target ? 39 : pivot > target ? 37 : 40));
     } else if (choice < 980) {
       // Down, some key coming up, left, right or up.
       const int key = std::array{40, 0, 37, 39, 38}[static_cast<std::size_t>(choice - 700) / 56];
-      session.Execute(key == 0 ? Make(Op::kKeyUp, 37 + below(4)) : Make(Op::kKey, key));
+      session.Execute(key == 0 ? Send(Input::Kind::KeyUp, 37 + below(4))
+                               : Send(Input::Kind::KeyDown, key));
     } else if (choice < 986) {
       const int key = below(256);
-      session.Execute(Make(Op::kKey, key == 27 ? 65 : key));
+      session.Execute(Send(Input::Kind::KeyDown, key == 27 ? 65 : key));
     } else if (choice < 990) {
-      session.Execute(Make(Op::kClick));
+      session.Execute(Send(Input::Kind::Click, 1));
     } else {
-      session.Execute(Make(Op::kMenu, 0, choice < 993 ? "開始" : choice < 996 ? "BGM" : "その他"));
+      session.Execute(Send(choice < 993   ? Input::Kind::Start
+                           : choice < 996 ? Input::Kind::Music
+                                          : Input::Kind::About));
       session.window().messages.clear();
     }
     for (std::size_t i = 1; Running() && i <= 3; ++i) {

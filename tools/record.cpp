@@ -36,31 +36,6 @@ std::string Exact(double value) {
   return std::string(text, result.ptr);
 }
 
-std::string CommandOf(GameWindow::Input input, int key) {
-  using Input = GameWindow::Input;
-  switch (input) {
-    case Input::Tick:
-      return "tick 1";
-    case Input::KeyDown:
-      return "key " + std::to_string(key);
-    case Input::KeyUp:
-      return "keyup " + std::to_string(key);
-    case Input::Click:
-      return "click";
-    case Input::Start:
-      return "menu 開始";
-    case Input::Quit:
-      return "menu 終了";
-    case Input::Music:
-      return "menu BGM";
-    case Input::About:
-      return "menu その他";
-    case Input::Close:
-      return "call Form_Unload";
-  }
-  return "";
-}
-
 // The sound library, passing every call on and keeping the buffers started.
 class SoundLog : public SoundLibrary {
  public:
@@ -100,9 +75,10 @@ class Recorder : public WindowServices {
   Recorder(std::ofstream& out, SoundLog& sound) : out_(out), sound_(sound) {}
   void attach(GameWindow& window) { window_ = &window; }
 
-  void input(GameWindow::Input input, int key) {
+  void input(const Input& input) {
     finish();
-    current_ = CommandOf(input, key);
+    current_ = input;
+    pending_ = true;
   }
 
   void PaintPicture(Picture picture, float x, float y) override {
@@ -144,8 +120,8 @@ class Recorder : public WindowServices {
   // The input that ends the program changes nothing the dump shows, and a
   // replay stops at it; it stays a comment so the dump still runs.
   [[noreturn]] void EndProgram(int status) override {
-    const std::string last = current_;
-    current_.clear();
+    const std::string last = InputText(current_);
+    pending_ = false;
     finish();
     std::stringstream state;
     std::size_t shown = 0;
@@ -159,22 +135,23 @@ class Recorder : public WindowServices {
 
  private:
   void finish() {
-    if (current_ == "tick 1" && readings_.empty()) {
+    if (pending_ && current_.kind == Input::Kind::Tick && readings_.empty()) {
       ++quiet_ticks_;
       return;
     }
-    if (quiet_ticks_ > 0) out_ << "tick " << quiet_ticks_ << '\n';
+    if (quiet_ticks_ > 0) out_ << InputText({Input::Kind::Tick}, quiet_ticks_) << '\n';
     quiet_ticks_ = 0;
     for (const std::string& reading : readings_) out_ << reading << '\n';
     readings_.clear();
-    if (!current_.empty()) out_ << current_ << '\n';
+    if (pending_) out_ << InputText(current_) << '\n';
     out_.flush();
   }
 
   std::ofstream& out_;
   SoundLog& sound_;
   GameWindow* window_ = nullptr;
-  std::string current_;
+  Input current_;
+  bool pending_ = false;  // whether current_ is still to be written
   std::vector<std::string> readings_;
   long long quiet_ticks_ = 0;
 };
@@ -209,9 +186,7 @@ int main(int argc, char** argv) {
   zonbeli::Recorder recorder(out, sound);
   zonbeli::GameWindow window(sound, &recorder);
   recorder.attach(window);
-  window.onInput = [&recorder](zonbeli::GameWindow::Input input, int key) {
-    recorder.input(input, key);
-  };
+  window.onInput = [&recorder](const zonbeli::Input& input) { recorder.input(input); };
   window.start();
   return QApplication::exec();
 }

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "scenario_parser.h"
 
-#include <algorithm>
 #include <charconv>
 #include <cmath>
 
@@ -11,23 +10,10 @@ namespace zonbeli::scenario {
 
 namespace {
 
-constexpr std::string_view kMenuItems[] = {"開始", "終了", "BGM", "その他"};
-// What a dump shows besides the items of a whole dump.
-constexpr std::string_view kDumpTargets[] = {"盤_当たり", "列_当たり", "列_段落ち", "効筋_組",
-                                             "効筋_数",   "BGM",       "通知"};
-
 // Values a script may store: wide enough for any game, narrow enough that
 // the game's own arithmetic on them cannot overflow.
 constexpr long long kLargestValue = 999'999'999;
 constexpr long long kLargestKey = 255;
-
-template <std::size_t N>
-bool OneOf(const std::string_view (&names)[N], std::string_view name) {
-  for (std::string_view known : names) {
-    if (known == name) return true;
-  }
-  return false;
-}
 
 struct Failure {
   std::string message;
@@ -155,9 +141,37 @@ void CheckShape(const Command& command) {
   }
 }
 
+// An input, written as the record tool writes it; false when the words
+// name none (a `call` of a routine, or no input's verb).
+bool ReadInput(const std::vector<std::string_view>& words, Command& command) {
+  const std::string verb(words[0]);
+  const InputWords* found = nullptr;
+  std::string items;
+  for (const InputWords& known : kInputWords) {
+    if (known.verb != verb) continue;
+    if (known.item.empty() || (words.size() == 2 && words[1] == known.item)) found = &known;
+    items += (items.empty() ? "" : "|") + std::string(known.item);
+  }
+  if (found == nullptr) {
+    if (items.empty() || verb == "call") return false;
+    ExpectWords(words, 2, (verb + ' ' + items).c_str());
+    throw Failure{"no " + verb + " item " + Quoted(words[1])};
+  }
+  command.op = Op::kInput;
+  command.input = found->input;
+  if (TakesNumber(found->input.kind)) {
+    ExpectWords(words, 2, (verb + " CODE").c_str());
+    command.input.code = static_cast<int>(Integer(words[1], 0, kLargestKey, "the key code"));
+  } else if (found->item.empty()) {
+    ExpectWords(words, 1, verb.c_str());
+  }
+  return true;
+}
+
 void ParseCommand(const std::vector<std::string_view>& words, Command& command,
                   const Limits& limits) {
   const std::string_view verb = words[0];
+  if (verb != "tick" && ReadInput(words, command)) return;
   if (verb == "falling") {
     ExpectWords(words, 5, "falling C,R,K C,R,K C,R,K 横|縦");
     command.op = Op::kFalling;
@@ -188,8 +202,10 @@ void ParseCommand(const std::vector<std::string_view>& words, Command& command,
     ExpectWords(words, 3, "set NAME VALUE");
     command.op = Op::kSet;
     command.name = std::string(words[1]);
-    const Variable* variable = FindVariable(words[1]);
-    if (variable == nullptr) throw Failure{"set knows no variable " + Quoted(words[1])};
+    const Word* variable = FindWord(words[1]);
+    if (variable == nullptr || !variable->settable()) {
+      throw Failure{"set knows no variable " + Quoted(words[1])};
+    }
     if (!variable->flag) {
       command.number = Integer(words[2], -kLargestValue, kLargestValue, "the value");
     } else if (words[2] == "オン") {
@@ -215,32 +231,19 @@ void ParseCommand(const std::vector<std::string_view>& words, Command& command,
   } else if (verb == "land") {
     ExpectWords(words, 1, "land");
     command.op = Op::kLand;
-  } else if (verb == "key" || verb == "keyup") {
-    ExpectWords(words, 2, verb == "key" ? "key CODE" : "keyup CODE");
-    command.op = verb == "key" ? Op::kKey : Op::kKeyUp;
-    command.number = Integer(words[1], 0, kLargestKey, "the key code");
-  } else if (verb == "click") {
-    ExpectWords(words, 1, "click");
-    command.op = Op::kClick;
-  } else if (verb == "menu") {
-    ExpectWords(words, 2, "menu 開始|終了|BGM|その他");
-    command.op = Op::kMenu;
-    if (!OneOf(kMenuItems, words[1])) throw Failure{"no menu item " + Quoted(words[1])};
-    command.name = std::string(words[1]);
   } else if (verb == "call") {
     ExpectWords(words, 2, "call NAME");
     command.op = Op::kCall;
-    for (const Routine& routine : Routines()) {
-      if (routine.name == words[1]) command.routine = &routine;
+    command.routine = FindWord(words[1]);
+    if (command.routine == nullptr || command.routine->run == nullptr) {
+      throw Failure{"call knows no routine " + Quoted(words[1])};
     }
-    if (command.routine == nullptr) throw Failure{"call knows no routine " + Quoted(words[1])};
   } else if (verb == "dump") {
     command.op = Op::kDump;
     if (words.size() > 2) throw Failure{"usage: dump [WHAT]"};
     if (words.size() == 2) {
-      const auto& items = DumpItems();
-      if (!OneOf(kDumpTargets, words[1]) &&
-          std::find(items.begin(), items.end(), words[1]) == items.end()) {
+      const Word* item = FindWord(words[1]);
+      if (item == nullptr || item->print == nullptr) {
         throw Failure{"dump cannot show " + Quoted(words[1])};
       }
       command.name = std::string(words[1]);
@@ -255,61 +258,6 @@ void ParseCommand(const std::vector<std::string_view>& words, Command& command,
 }
 
 }  // namespace
-
-const std::vector<Variable>& Variables() {
-  static const std::vector<Variable> variables = {
-      {"得点", &Form1::得点, nullptr, false},
-      {"最高得点", &Form1::最高得点, nullptr, false},
-      {"レベル", nullptr, &Form1::レベル, false},
-      {"出現_回数", nullptr, &Form1::出現_回数, false},
-      {"落下_間隔", nullptr, &Form1::落下_間隔, false},
-      {"落下_基本間隔", nullptr, &Form1::落下_基本間隔, false},
-      {"落下_カウンタ", nullptr, &Form1::落下_カウンタ, false},
-      {"爆_予約", nullptr, &Form1::爆_予約, true},
-      {"星_予約", nullptr, &Form1::星_予約, true},
-      {"待機フラグ", nullptr, &Form1::待機フラグ, true},
-      {"終了フラグ", nullptr, &Form1::終了フラグ, true},
-  };
-  return variables;
-}
-
-const Variable* FindVariable(std::string_view name) {
-  for (const Variable& variable : Variables()) {
-    if (variable.name == name) return &variable;
-  }
-  return nullptr;
-}
-
-const std::vector<std::string>& DumpItems() {
-  static const std::vector<std::string> items = [] {
-    std::vector<std::string> all = {"盤"};
-    for (const Variable& variable : Variables()) all.emplace_back(variable.name);
-    all.insert(all.end(), {"次石", "落下石", "音"});
-    return all;
-  }();
-  return items;
-}
-
-const std::vector<Routine>& Routines() {
-  static const std::vector<Routine> routines = {
-      {"効筋設定", [](Form1& f) { f.効筋設定(); }},
-      {"調査_当駒", [](Form1& f) { f.調査_当駒(); }},
-      {"連続消去当たり石", [](Form1& f) { f.連続消去当たり石(); }},
-      {"段落ち", [](Form1& f) { f.段落ち(); }},
-      {"終了_段落ち", [](Form1& f) { f.終了_段落ち(); }},
-      {"盤フラグ初期化", [](Form1& f) { f.盤フラグ初期化(); }},
-      {"隣接石消去設定_爆弾", [](Form1& f) { f.隣接石消去設定_爆弾(); }},
-      {"隣接石消去設定_星", [](Form1& f) { f.隣接石消去設定_星(); }},
-      {"出現_次石", [](Form1& f) { f.出現_次石(); }},
-      {"出現_落下石", [](Form1& f) { f.出現_落下石(); }},
-      {"ゲーム終了か", [](Form1& f) { f.ゲーム終了か(); }},
-      {"初期設定", [](Form1& f) { f.初期設定(); }},
-      {"描画_全画面", [](Form1& f) { f.描画_全画面(); }},
-      {"開始催促", [](Form1& f) { f.開始催促(); }},
-      {"Form_Unload", [](Form1& f) { f.Form_Unload(); }},
-  };
-  return routines;
-}
 
 ParseResult Parse(std::string_view text, const Limits& limits) {
   ParseResult result;

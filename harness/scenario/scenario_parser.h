@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "form1.h"
+#include "input.h"
+#include "vocabulary.h"
 
 namespace zonbeli::scenario {
 
@@ -23,10 +25,7 @@ enum class Op {
   kRandom,
   kTick,
   kLand,
-  kKey,
-  kKeyUp,
-  kClick,
-  kMenu,
+  kInput,
   kCall,
   kDump,
   kPng,
@@ -38,40 +37,8 @@ struct FallingStone {
   符号 code = 0;
 };
 
-// A variable of the game that `set` may change and `dump` shows: a number,
-// or a flag written オン or オフ.
-struct Variable {
-  std::string_view name;
-  long Form1::*wide;  // for the two scores; otherwise null and `narrow` set
-  int Form1::*narrow;
-  bool flag;
-
-  long long Get(const Form1& form) const { return wide ? form.*wide : form.*narrow; }
-  void Set(Form1& form, long long value) const {
-    if (wide) {
-      form.*wide = static_cast<long>(value);
-    } else {
-      form.*narrow = static_cast<int>(value);
-    }
-  }
-};
-
-// The variables, in the order a whole dump shows them.
-const std::vector<Variable>& Variables();
-const Variable* FindVariable(std::string_view name);
-
-// What a whole dump shows, in its order: the board, the variables, the
-// next and the falling trio, and the sounds started since.
-const std::vector<std::string>& DumpItems();
-
-// A routine that `call` may run: its name and how to run it.
-struct Routine {
-  std::string_view name;
-  void (*run)(Form1& form);
-};
-
 struct Command {
-  Op op = Op::kClick;
+  Op op = Op::kLand;
   int line = 0;  // where the command starts, from 1
   // kBoard: rows 1..16 of columns 1..11, indexed [column][row] like the board.
   std::array<std::array<符号, 17>, 12> cells{};
@@ -79,12 +46,13 @@ struct Command {
   std::array<FallingStone, 4> stones{};
   int orientation = 0;
   std::u32string codes;  // kNext
-  // kSet: the variable; kMenu: the item; kDump: what to show ("" for the
-  // whole state); kPng: the file.
+  // kSet: the variable; kDump: what to show ("" for the whole state); kPng:
+  // the file.
   std::string name;
-  long long number = 0;  // kSet: the value; kTick: the count; kKey, kKeyUp: the key code
-  double seconds = 0;    // kClock, kTime; kRandom: the number
-  const Routine* routine = nullptr;  // kCall
+  long long number = 0;           // kSet: the value; kTick: the count
+  double seconds = 0;             // kClock, kTime; kRandom: the number
+  Input input;                    // kInput
+  const Word* routine = nullptr;  // kCall
 };
 
 struct Limits {
@@ -102,8 +70,5 @@ struct ParseResult {
 // Never throws on any input; a script it cannot read whole yields no
 // commands and the first line it stumbled on.
 ParseResult Parse(std::string_view text, const Limits& limits = {});
-
-// The routines `call` knows, in no particular order.
-const std::vector<Routine>& Routines();
 
 }  // namespace zonbeli::scenario

@@ -1,39 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "scenario_runner.h"
 
-#include <algorithm>
 #include <ostream>
 
-#include "board_text.h"
-
 namespace zonbeli::scenario {
-
-namespace {
-
-// The game only ever compares a flag with on and off; an unset flag is 0
-// and so reads, and prints, as on.
-std::string FlagText(int value) {
-  if (value == Form1::定数_オン) return "オン";
-  if (value == Form1::定数_オフ) return "オフ";
-  return std::to_string(value);
-}
-
-std::string OrientationText(int value) {
-  if (value == Form1::向き_横) return "横";
-  if (value == Form1::向き_縦) return "縦";
-  if (value == 0) return "?";
-  return std::to_string(value);
-}
-
-std::string CellText(符号 code) {
-  return Utf8(CharOfCell(code));
-}
-
-std::string TwoDigits(int n) {
-  return (n < 10 ? "0" : "") + std::to_string(n);
-}
-
-}  // namespace
 
 Session::Session(std::ostream& out, Options options)
     : out_(out),
@@ -56,7 +26,7 @@ bool Session::Tick() {
   ++ticks_;
   const std::size_t before = sound_.played.size();
   window_->Advance(1.0 / 64);
-  form_.Timer1_Timer();
+  Deliver(form_, {Input::Kind::Tick});
   // The list of waits is only for tests that look at it; a long run would
   // let it grow without end.
   if (window_->waits.size() > 4096) window_->waits.clear();
@@ -103,7 +73,7 @@ bool Session::Execute(const Command& command) {
         form_.次石 = command.codes;
         break;
       case Op::kSet:
-        FindVariable(command.name)->Set(form_, command.number);
+        FindWord(command.name)->Set(form_, command.number);
         break;
       case Op::kClock:
         window_->SetTimeOfDay(command.seconds);
@@ -120,20 +90,8 @@ bool Session::Execute(const Command& command) {
       case Op::kLand:
         Land();
         break;
-      case Op::kKey:
-        form_.Form_KeyDown(static_cast<int>(command.number), 0);
-        break;
-      case Op::kKeyUp:
-        form_.Form_KeyUp(static_cast<int>(command.number), 0);
-        break;
-      case Op::kClick:
-        form_.Form_MouseDown(1, 0, 0, 0);
-        break;
-      case Op::kMenu:
-        if (command.name == "開始") form_.KAISI_Click();
-        if (command.name == "終了") form_.OWARI_Click();
-        if (command.name == "BGM") form_.BGM_Click();
-        if (command.name == "その他") form_.SONOTA_Click();
+      case Op::kInput:
+        Deliver(form_, command.input);
         break;
       case Op::kCall:
         command.routine->run(form_);
@@ -154,92 +112,19 @@ bool Session::Execute(const Command& command) {
   return true;
 }
 
-namespace {
-
-void DumpItem(std::ostream& out, const Form1& form, const std::string& item,
-              const std::vector<std::int32_t>& played, std::size_t& shown) {
-  if (item == "盤") {
-    out << "盤\n";
-    const std::vector<std::string> rows = BoardRows(form);
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-      out << TwoDigits(static_cast<int>(i) + 1) << ' ' << rows[i] << '\n';
-    }
-    return;
-  }
-  out << item;
-  if (const Variable* variable = FindVariable(item)) {
-    const long long value = variable->Get(form);
-    out << ' ' << (variable->flag ? FlagText(static_cast<int>(value)) : std::to_string(value));
-  }
-  if (item == "次石" && !form.次石.empty()) {
-    out << ' ';
-    for (符号 code : form.次石) out << CellText(code);
-  }
-  if (item == "落下石") {
-    for (std::size_t i = 1; i <= 3; ++i) {
-      out << ' ' << form.落下石_列[i] << ',' << form.落下石_行[i] << ','
-          << CellText(form.落下石_駒[i]);
-    }
-    out << ' ' << OrientationText(form.落下石_向き);
-  }
-  if (item == "音") {
-    for (; shown < played.size(); ++shown) {
-      const std::int32_t handle = played[shown];
-      const std::string name = SoundSlotName(form, handle);
-      out << ' ' << (name.empty() ? "?" + std::to_string(handle) : name);
-    }
-  }
-  out << '\n';
-}
-
-}  // namespace
-
 void WriteState(std::ostream& out, const Form1& form, const std::vector<std::int32_t>& played,
                 std::size_t& shown) {
-  for (const std::string& item : DumpItems()) DumpItem(out, form, item, played, shown);
+  Dumped from{form, played, shown};
+  DumpWhole(out, from);
 }
 
 void Session::Dump(const std::string& what) {
-  const auto mark = [](int value) { return value == Form1::定数_オン ? 'x' : '.'; };
+  Dumped from{form_, sound_.played, sounds_shown_, window_.get(), &messages_shown_};
   if (what.empty()) {
-    WriteState(out_, form_, sound_.played, sounds_shown_);
-  } else if (std::find(DumpItems().begin(), DumpItems().end(), what) != DumpItems().end()) {
-    DumpItem(out_, form_, what, sound_.played, sounds_shown_);
-  } else if (what == "盤_当たり") {
-    out_ << what << '\n';
-    for (std::size_t row = 1; row <= 16; ++row) {
-      out_ << TwoDigits(static_cast<int>(row)) << ' ';
-      for (std::size_t column = 1; column <= 11; ++column)
-        out_ << mark(form_.盤_当たり[column][row]);
-      out_ << '\n';
-    }
-  } else if (what == "列_当たり" || what == "列_段落ち") {
-    const auto& flags = what == "列_当たり" ? form_.列_当たり : form_.列_段落ち;
-    out_ << what << ' ';
-    for (std::size_t column = 1; column <= 11; ++column) out_ << mark(flags[column]);
-    out_ << '\n';
-  } else if (what == "効筋_組" || what == "効筋_数") {
-    out_ << what << '\n';
-    for (std::size_t row = 2; row <= 16; ++row) {
-      out_ << TwoDigits(static_cast<int>(row));
-      for (std::size_t column = 1; column <= 11; ++column) {
-        out_ << ' '
-             << (what == "効筋_組" ? Form1::ラベル文字(form_.効筋_組[column][row])
-                                   : std::to_string(form_.効筋_数[column][row]));
-      }
-      out_ << '\n';
-    }
-  } else if (what == "BGM") {
-    out_ << "BGM " << (window_->bgm_checked ? "オン" : "オフ") << '\n';
-  } else if (what == "通知") {
-    if (messages_shown_ == window_->messages.size()) out_ << "通知\n";
-    for (; messages_shown_ < window_->messages.size(); ++messages_shown_) {
-      std::string text = window_->messages[messages_shown_];
-      for (std::size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', at)) {
-        text.replace(at, 1, " | ");
-      }
-      out_ << "通知 " << text << '\n';
-    }
+    DumpWhole(out_, from);
+  } else {
+    const Word* item = FindWord(what);
+    item->print(out_, *item, from);
   }
 }
 
