@@ -74,20 +74,31 @@ void OnQtMessage(QtMsgType type, const QMessageLogContext& /*context*/, const QS
 
 int main(int argc, char** argv) {
   if (const int status = zonbeli::HandleCommandLine(argc, argv); status >= 0) return status;
-  if (!HaveDisplay() && !zonbeli::NamesDisplay(argc, argv)) {
-    std::fprintf(stderr, "%s; %s\n", kNoDisplay, kHint);
-    return 1;
-  }
+  // Only the toolkit knows its own options. Without a display it starts off
+  // screen all the same, so that a wrong argument is still told from a
+  // missing display.
+  const bool display = HaveDisplay() || zonbeli::NamesDisplay(argc, argv);
+  if (!display) qputenv("QT_QPA_PLATFORM", "offscreen");
   // Reading the font configuration is a good part of the wait for the first
   // screen and needs nothing from the toolkit: it runs while the toolkit
   // starts, and the toolkit then finds it done.
-  std::thread([] { FcInit(); }).detach();
+  std::thread font_config;
+  if (display) font_config = std::thread([] { FcInit(); });
   // The game repaints a few small rectangles at a time. Shared-memory images
   // would cost a round trip to the X server before every repaint, where
   // sending the few pixels along costs none.
   if (qEnvironmentVariableIsEmpty("QT_XCB_NO_MITSHM")) qputenv("QT_XCB_NO_MITSHM", "1");
   qInstallMessageHandler(OnQtMessage);
   QApplication app(argc, argv);
+  if (const int status = zonbeli::RefuseLeftOver(argc, argv); status >= 0) {
+    if (font_config.joinable()) font_config.join();
+    return status;
+  }
+  if (!display) {
+    std::fprintf(stderr, "%s; %s\n", kNoDisplay, kHint);
+    return 1;
+  }
+  font_config.detach();
   g_window_system_up = true;
   std::atexit(SayDisplayLost);
   QApplication::setApplicationName(QStringLiteral("Zonbeli"));
