@@ -37,6 +37,8 @@
 #include <time.h>
 #include <unistd.h>
 
+#include "surface_size.h"
+
 #define FRAME_GAP_MS 3.0
 #define TICKS_PER_SECOND 64.0
 #define FALL_STEP_MS (2000.0 / TICKS_PER_SECOND)
@@ -45,10 +47,9 @@
  * start-up's own work and any sound it opened have died down. */
 static const double kSettleMs = 5000;
 
-/* The game's surface inside its window, below the menu bar. Cells are 35
- * pixels; column c starts at x = 35c + 7 and row r at y = 35r - 13. */
-#define SURFACE_WIDTH 678
-#define SURFACE_HEIGHT 606
+/* The game's surface inside its window, below the menu bar (its size in
+ * surface_size.h). Cells are 35 pixels; column c starts at x = 35c + 7
+ * and row r at y = 35r - 13. */
 #define CELL 35
 #define STRIP_X (35 * 6 + 7 + CELL / 2)
 #define ROW_TOP(r) (35 * (r)-13)
@@ -544,8 +545,8 @@ static double StartUp(void) {
 static void Surface(void) {
   XWindowAttributes a;
   XGetWindowAttributes(dpy, window, &a);
-  surface_x = a.width > SURFACE_WIDTH ? (a.width - SURFACE_WIDTH) / 2 : 0;
-  surface_y = a.height > SURFACE_HEIGHT ? a.height - SURFACE_HEIGHT : 0;
+  surface_x = a.width > ZONBELI_SURFACE_WIDTH ? (a.width - ZONBELI_SURFACE_WIDTH) / 2 : 0;
+  surface_y = a.height > ZONBELI_SURFACE_HEIGHT ? a.height - ZONBELI_SURFACE_HEIGHT : 0;
 }
 
 typedef struct {

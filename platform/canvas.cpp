@@ -2,7 +2,6 @@
 #include "canvas.h"
 
 #include <QFontDatabase>
-#include <QFontInfo>
 #include <QGuiApplication>
 #include <QPainter>
 #include <QScreen>
@@ -106,10 +105,6 @@ const QImage& Canvas::picture2x(Picture p) const {
   QImage& twice = pictures2x_[static_cast<std::size_t>(p)];
   if (twice.isNull()) twice = LoadPicture(p, "@2x");
   return twice;
-}
-
-QString Canvas::fontFamily() const {
-  return QFontInfo(font_).family();
 }
 
 // The device pixels of a surface rectangle: every device pixel that the

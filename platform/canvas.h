@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-// The window's persistent drawing surface: 678 x 606 pixels that keep every
-// stamp until something is stamped over it. The real window shows it; the
+// The window's persistent drawing surface: pixels that keep every stamp
+// until something is stamped over it. The real window shows it; the
 // tests draw on the very same surface.
 //
 // On a high-density screen the surface is held at the screen's density:
@@ -17,13 +17,14 @@
 #include <tuple>
 
 #include "services.h"
+#include "surface_size.h"
 
 namespace zonbeli {
 
 class Canvas {
  public:
-  static constexpr int kWidth = 678;
-  static constexpr int kHeight = 606;
+  static constexpr int kWidth = ZONBELI_SURFACE_WIDTH;
+  static constexpr int kHeight = ZONBELI_SURFACE_HEIGHT;
 
   // Needs a QGuiApplication for its fonts. Each picture is decoded from the
   // binary's resources the first time it is drawn.
@@ -40,9 +41,6 @@ class Canvas {
   // The picture at its own size, and its double-size drawing.
   const QImage& picture(Picture p) const;
   const QImage& picture2x(Picture p) const;
-
-  // The family the window font resolves to on this machine.
-  QString fontFamily() const;
 
  private:
   QRect DeviceRect(const QRect& area) const;
