@@ -12,13 +12,13 @@ namespace zonbeli {
 void Form1::効筋設定() {
   for (int column = 1; column <= 盤_列数; ++column) {
     列_当たり[column] = 定数_オフ;
-    for (int row = 2; row <= 16; ++row) {
+    for (int row = 2; row <= 盤_最下行; ++row) {
       効筋_数[column][row] = 0;
       効筋_組[column][row] = 0;
     }
   }
   for (int column = 1; column <= 盤_列数; ++column) {
-    for (int row = 2; row <= 16; ++row) {
+    for (int row = 2; row <= 盤_最下行; ++row) {
       if (盤[column][row] == U' ') continue;
       if (効筋_組[column][row] == 0) {
         効筋_組[column][row] = ラベル(column, row);
@@ -63,14 +63,14 @@ void Form1::効筋設定_追加範囲(int p, int q) {
       first_column = 1;
       last_column = 盤_列数;
       first_row = 2;
-      last_row = 16;
+      last_row = 盤_最下行;
       break;
     default:
       return;
   }
   for (int c = first_column; c <= last_column; ++c) {
     for (int r = first_row; r <= last_row; ++r) {
-      if (c < 1 || c > 盤_列数 || r < 2 || r > 16) continue;
+      if (c < 1 || c > 盤_列数 || r < 2 || r > 盤_最下行) continue;
       if (盤[c][r] != K) continue;
       // A bishop or rook searches the whole well but reaches only its own
       // lines; most cells fail this before any walk along a line.
@@ -95,7 +95,7 @@ void Form1::効筋設定_追加範囲(int p, int q) {
 // rewritten, so comparing against it live would stop the scan half way.
 void Form1::変換_効筋(組ラベル old_label, 組ラベル new_label) {
   for (int column = 1; column <= 盤_列数; ++column) {
-    for (int row = 2; row <= 16; ++row) {
+    for (int row = 2; row <= 盤_最下行; ++row) {
       if (効筋_組[column][row] == old_label) 効筋_組[column][row] = new_label;
     }
   }

@@ -14,7 +14,7 @@ int Form1::存在チェック_当たり石() {
 void Form1::当たり石点滅(int n) {
   const auto frame = [this](auto code_of) {
     for (int column = 1; column <= 盤_列数; ++column) {
-      for (int row = 2; row <= 16; ++row) {
+      for (int row = 2; row <= 盤_最下行; ++row) {
         if (盤_当たり[column][row] == 定数_オン) 描画_絵(column, row, code_of(column, row));
       }
     }

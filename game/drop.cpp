@@ -9,7 +9,7 @@ namespace zonbeli {
 // one cell. Row 2 can fall into row 3; the preview in row 1 never falls.
 int Form1::石一段落ち(int column) {
   int result = 定数_オフ;
-  for (int row = 16; row >= 3; --row) {
+  for (int row = 盤_最下行; row >= 3; --row) {
     if (盤[column][row] == U' ' && 盤[column][row - 1] != U' ') {
       result = 定数_オン;
       盤[column][row] = 盤[column][row - 1];
@@ -39,11 +39,11 @@ void Form1::段落ち() {
 // Everything slides down one row a step and out through the floor, while
 // the never-assigned row 0 follows it in from the top.
 void Form1::終了_段落ち() {
-  for (int k = 1; k <= 16; ++k) {
-    for (int row = 16; row >= k; --row) {
+  for (int k = 1; k <= 盤_最下行; ++k) {
+    for (int row = 盤_最下行; row >= k; --row) {
       for (int column = 1; column <= 盤_列数; ++column) 盤[column][row] = 盤[column][row - 1];
     }
-    for (int row = 16; row >= k; --row) {
+    for (int row = 盤_最下行; row >= k; --row) {
       for (int column = 1; column <= 盤_列数; ++column) 描画_絵(column, row, 盤[column][row]);
     }
     if (k == 1) {
@@ -62,7 +62,7 @@ void Form1::終了_段落ち() {
 void Form1::盤フラグ初期化() {
   for (int column = 1; column <= 盤_列数; ++column) {
     列_当たり[column] = 定数_オフ;
-    for (int row = 1; row <= 16; ++row) 盤_当たり[column][row] = 定数_オフ;
+    for (int row = 1; row <= 盤_最下行; ++row) 盤_当たり[column][row] = 定数_オフ;
   }
 }
 

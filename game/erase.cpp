@@ -15,14 +15,14 @@ void ForEachNeighbour(const Form1& form, int column, int row, Visit visit) {
   if (column > 1 && holds_stone(column - 1, row)) visit(column - 1, row);
   if (column < Form1::盤_列数 && holds_stone(column + 1, row)) visit(column + 1, row);
   if (row > 1 && holds_stone(column, row - 1)) visit(column, row - 1);
-  if (row < 16 && holds_stone(column, row + 1)) visit(column, row + 1);
+  if (row < Form1::盤_最下行 && holds_stone(column, row + 1)) visit(column, row + 1);
 }
 
 }  // namespace
 
 void Form1::隣接石消去設定_爆弾() {
   for (int column = 1; column <= 盤_列数; ++column) {
-    for (int row = 2; row <= 16; ++row) {
+    for (int row = 2; row <= 盤_最下行; ++row) {
       if (盤[column][row] != U'爆') continue;
       ForEachNeighbour(*this, column, row, [this](int c, int r) {
         盤_当たり[c][r] = 定数_オン;
@@ -34,7 +34,7 @@ void Form1::隣接石消去設定_爆弾() {
 
 void Form1::隣接石消去設定_星() {
   for (int column = 1; column <= 盤_列数; ++column) {
-    for (int row = 2; row <= 16; ++row) {
+    for (int row = 2; row <= 盤_最下行; ++row) {
       if (盤[column][row] != U'星') continue;
       ForEachNeighbour(*this, column, row, [this](int c, int r) { 消去フラグ設定_星(盤[c][r]); });
     }
@@ -43,7 +43,7 @@ void Form1::隣接石消去設定_星() {
 
 void Form1::消去フラグ設定_星(符号 code) {
   for (int column = 1; column <= 盤_列数; ++column) {
-    for (int row = 2; row <= 16; ++row) {
+    for (int row = 2; row <= 盤_最下行; ++row) {
       if (盤[column][row] == code) {
         盤_当たり[column][row] = 定数_オン;
         列_当たり[column] = 定数_オン;
@@ -57,7 +57,7 @@ void Form1::当たり石消去(int& count) {
   for (int column = 1; column <= 盤_列数; ++column) {
     列_段落ち[column] = 列_当たり[column];
     列_当たり[column] = 定数_オフ;
-    for (int row = 2; row <= 16; ++row) {
+    for (int row = 2; row <= 盤_最下行; ++row) {
       if (盤_当たり[column][row] == 定数_オン) {
         盤[column][row] = U' ';
         盤_当たり[column][row] = 定数_オフ;

@@ -33,8 +33,10 @@ class Form1 {
   static constexpr int 定数_オン = 0;
   static constexpr int 定数_オフ = 1;
 
-  // The well's columns are 1 to 盤_列数; its rows 2 to 16, row 1 the preview.
+  // The well's columns are 1 to 盤_列数; its rows 2 to 盤_最下行, row 1 the
+  // preview.
   static constexpr int 盤_列数 = 11;
+  static constexpr int 盤_最下行 = 16;
   static constexpr int マス_幅 = 525;
   static constexpr int マス_高さ = 525;
   static constexpr int 原点_X = 100;
@@ -248,6 +250,35 @@ inline constexpr std::array<音定義, 10> 音_一覧 = {{
     {&Form1::音_石着地, "石着地", 3, 8},
     {&Form1::音_面終了, "面終了", 3, 9},
     {&Form1::音_BGM, "BGM", 1, 10},
+}};
+
+// Every code that has a picture, with the picture it is drawn with. They
+// are tried in this order, which matters only in that 0 (empty, and
+// never-assigned cells) comes first.
+struct 絵定義 {
+  符号 code;
+  Picture picture;
+};
+inline constexpr std::array<絵定義, 19> 絵_一覧 = {{
+    {Form1::描画_空, Picture::HAIKEI},
+    {U' ', Picture::HAIKEI},
+    {U'爆', Picture::BAKUDAN},
+    {U'星', Picture::HOSI},
+    {U'発', Picture::BAKUHATU},
+    {Form1::コード_PA, Picture::PA},
+    {Form1::コード_PA2, Picture::PA2},
+    {Form1::コード_上枠, Picture::WAKU_UE},
+    {Form1::コード_右枠, Picture::WAKU_MIGI},
+    {Form1::コード_左枠, Picture::WAKU_HIDARI},
+    {Form1::コード_下枠, Picture::WAKU_SITA},
+    {U'歩', Picture::HU},
+    {U'香', Picture::KYOU},
+    {U'桂', Picture::KEI},
+    {U'金', Picture::KIN},
+    {U'銀', Picture::GIN},
+    {U'飛', Picture::HISYA},
+    {U'角', Picture::KAKU},
+    {U'王', Picture::OH},
 }};
 
 // UTF-8 text of one code or of a string of codes, for messages and dumps.

@@ -75,12 +75,12 @@ int Form1::移動チェック飛車(int p, int q, int r, int s) {
 // Marks already set, by a bomb or a star, are kept.
 void Form1::調査_当駒() {
   for (int c = 1; c <= 盤_列数; ++c) {
-    for (int r = 2; r <= 16; ++r) {
+    for (int r = 2; r <= 盤_最下行; ++r) {
       if (効筋_数[c][r] < 3) continue;
       盤_当たり[c][r] = 定数_オン;
       const 組ラベル label = ラベル(c, r);
       for (int column = 1; column <= 盤_列数; ++column) {
-        for (int row = 2; row <= 16; ++row) {
+        for (int row = 2; row <= 盤_最下行; ++row) {
           if (効筋_組[column][row] == label) {
             列_当たり[column] = 定数_オン;
             盤_当たり[column][row] = 定数_オン;

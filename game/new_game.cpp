@@ -23,7 +23,7 @@ void Form1::初期設定() {
   爆_予約 = 定数_オフ;
   星_予約 = 定数_オフ;
   for (int column = 1; column <= 盤_列数; ++column) {
-    for (int row = 1; row <= 16; ++row) 盤[column][row] = U' ';
+    for (int row = 1; row <= 盤_最下行; ++row) 盤[column][row] = U' ';
   }
   盤フラグ初期化();
   描画_四角形(2, 3, 4700, 4400, 色_背景);

@@ -117,17 +117,11 @@ TEST_F(Drawing, ZeroBlankAndUnsetAllDrawEmptyWood) {
   EXPECT_TRUE(CellShows(2, 2, Picture::HAIKEI));
 }
 
+// The stamp lands whole, at its cell, for every code of the table.
 TEST_F(Drawing, EveryCodeHasItsPicture) {
-  const std::pair<符号, Picture> table[] = {
-      {U'歩', Picture::HU},    {U'香', Picture::KYOU},     {U'桂', Picture::KEI},
-      {U'銀', Picture::GIN},   {U'金', Picture::KIN},      {U'角', Picture::KAKU},
-      {U'飛', Picture::HISYA}, {U'王', Picture::OH},       {U'爆', Picture::BAKUDAN},
-      {U'星', Picture::HOSI},  {U'発', Picture::BAKUHATU}, {90, Picture::PA},
-      {91, Picture::PA2},      {71, Picture::WAKU_MIGI},   {72, Picture::WAKU_HIDARI},
-      {73, Picture::WAKU_UE},  {74, Picture::WAKU_SITA}};
-  for (const auto& [code, picture] : table) {
-    form.描画_絵(5, 5, code);
-    EXPECT_TRUE(CellShows(5, 5, picture)) << PictureName(picture);
+  for (const 絵定義& entry : 絵_一覧) {
+    form.描画_絵(5, 5, entry.code);
+    EXPECT_TRUE(CellShows(5, 5, entry.picture)) << PictureName(entry.picture);
   }
 }
 

@@ -129,15 +129,5 @@ TEST_F(Startup, MusicSwitchFollowsItsCheckMark) {
   EXPECT_EQ(sound.calls, (std::vector<std::string>{"dsPlayLooping 10", "dsStop 10"}));
 }
 
-TEST_F(Startup, StartingValues) {
-  form.Form_Load();
-  EXPECT_EQ(form.最高得点, 0);
-  EXPECT_EQ(form.レベル, 6);
-  EXPECT_EQ(form.終了フラグ, Form1::定数_オフ);
-  // Never assigned, so it reads as on: no game is running.
-  EXPECT_EQ(form.待機フラグ, Form1::定数_オン);
-  EXPECT_EQ(form.盤[6][9], 0U);
-}
-
 }  // namespace
 }  // namespace zonbeli

@@ -9,7 +9,7 @@
 # it with status 0.
 #   bad_sounds_e2e.sh <build-dir>
 set -euo pipefail
-source "$(dirname "$0")/virtual_display.sh"
+source "$(dirname "$0")/lib.sh"
 build=$1
 work=$(mktemp -d)
 trap 'kill "${game:-}" 2>/dev/null || true; kill "${xvfb:-}" 2>/dev/null || true; rm -rf "$work"' EXIT
@@ -27,7 +27,7 @@ run_case() {
     xdotool windowactivate --sync "$box" key Return 2>/dev/null || xdotool key Return
     sleep 0.3
   done
-  timeout 10 xdotool search --sync --onlyvisible --name '^Zonbeli$' >/dev/null ||
+  window=$(timeout 10 xdotool search --sync --onlyvisible --name '^Zonbeli$' | sed -n 1p) ||
     { echo "$name: the game window did not come up"; exit 1; }
   sleep 0.3
   if xdotool search --onlyvisible --name '^Zonbeli\.dll$' >/dev/null 2>&1; then
@@ -35,10 +35,7 @@ run_case() {
   fi
   xdotool search --onlyvisible --name '^Zonbeli$' windowactivate --sync 2>/dev/null || true
   xdotool key Escape
-  local status=0
-  for _ in $(seq 50); do kill -0 "$game" 2>/dev/null || break; sleep 0.1; done
-  wait "$game" || status=$?
-  [ "$status" -eq 0 ] || { echo "$name: exit status $status"; cat "$work/$name.err"; exit 1; }
+  expect_quit 0 || { echo "$name"; cat "$work/$name.err"; exit 1; }
   [ "$(grep -c 'BGM\.wav is not played: .' "$work/$name.err")" -eq "$said" ] ||
     { echo "$name: expected $said lines about BGM.wav on stderr"; cat "$work/$name.err"; exit 1; }
   echo "$name: ok"

@@ -10,7 +10,7 @@
 #   install_e2e.sh <build-dir>
 set -euo pipefail
 here=$(dirname "$0")
-source "$here/virtual_display.sh"
+source "$here/lib.sh"
 source "$here/installed_game.sh"
 build=$1
 work=$(mktemp -d)

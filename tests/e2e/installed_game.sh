@@ -13,7 +13,7 @@ check_installed_game() {
   (cd "$folder" && SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=$SDL_DISKAUDIOFILE exec "$program") \
     2>"$scratch/game.err" &
   game=$!
-  timeout 20 xdotool search --sync --onlyvisible --name '^Zonbeli$' >/dev/null ||
+  window=$(timeout 20 xdotool search --sync --onlyvisible --name '^Zonbeli$' | sed -n 1p) ||
     { echo "the window did not come up"; cat "$scratch/game.err"; return 1; }
   sleep 1
   local loaded
@@ -54,11 +54,7 @@ PY
   # ゲーム → 終了
   xdotool mousemove $((X + 25)) "$bar_y" click 1; sleep 0.4
   xdotool mousemove $((X + 25)) $((bar_y + 48)) click 1
-  for _ in $(seq 30); do kill -0 "$game" 2>/dev/null || break; sleep 0.1; done
-  if kill -0 "$game" 2>/dev/null; then echo "終了 did not end the game"; return 1; fi
-  local status=0
-  wait "$game" || status=$?
-  [ "$status" -eq 0 ] || { echo "exit status $status"; cat "$scratch/game.err"; return 1; }
+  expect_quit 0 || { cat "$scratch/game.err"; return 1; }
   # The disk driver announces itself; anything else is a complaint.
   if grep -v -e 'SDL disk i/o audio driver' -e 'Writing to file' "$scratch/game.err"; then
     echo "the game complained"; return 1

@@ -12,7 +12,7 @@
 # Set ZONBELI_PACKAGE_OUT to a folder to keep the package and the reports.
 set -euo pipefail
 here=$(dirname "$0")
-source "$here/virtual_display.sh"
+source "$here/lib.sh"
 source "$here/installed_game.sh"
 top=$(cd "$1" && pwd)
 work=$(mktemp -d)

@@ -10,7 +10,7 @@
 #   play_e2e.sh <build-dir>
 # Set ZONBELI_E2E_SHOTS to a folder to keep the screenshots.
 set -euo pipefail
-source "$(dirname "$0")/virtual_display.sh"
+source "$(dirname "$0")/lib.sh"
 build=$1
 work=$(mktemp -d)
 keep_shots() {
@@ -26,12 +26,7 @@ export SDL_AUDIODRIVER=dummy
 (cd "$work" && exec "$build/zonbeli") >"$work/game.log" 2>&1 &
 game=$!
 
-window=$(xdotool search --sync --onlyvisible --name '^Zonbeli$' | sed -n 1p)
-sleep 1
-eval "$(xdotool getwindowgeometry --shell "$window")"
-# The drawing surface is 678 x 606 pixels under the menu bar.
-bar=$((HEIGHT - 606))
-[ "$bar" -gt 0 ] || { echo "unexpected window height $HEIGHT"; exit 1; }
+find_game_window 1
 left=$X
 top=$((Y + bar))
 
@@ -72,11 +67,7 @@ centre_y=$(($(cell_y 8) + 17))
   { echo "no green prompt panel before the game: $(pixel start "$centre_x" "$centre_y")"; exit 1; }
 [ -z "$(stones_below start)" ] || { echo "stones in the well before the game"; exit 1; }
 
-# ゲーム, then its first item 開始.
-xdotool mousemove $((X + 25)) $((Y + bar / 2)) click 1
-sleep 0.5
-xdotool mousemove $((X + 45)) $((Y + bar + 12)) click 1
-sleep 0.3
+choose_start
 xdotool windowfocus --sync "$window" 2>/dev/null || true
 
 # The lying trio goes to columns 4 to 6; a trio in row 2 cannot turn, so
@@ -137,9 +128,5 @@ echo "stones in rows 12-16 after $attempt drops:$below"
   { echo "the prompt panel is still there"; exit 1; }
 
 xdotool key Escape
-for _ in $(seq 20); do kill -0 "$game" 2>/dev/null || break; sleep 0.1; done
-if kill -0 "$game" 2>/dev/null; then echo "Escape did not end the game"; exit 1; fi
-status=0
-wait "$game" || status=$?
-[ "$status" -eq 0 ] || { echo "exit status $status"; cat "$work/game.log"; exit 1; }
+expect_quit 0 || { cat "$work/game.log"; exit 1; }
 echo "play in the real window: ok"

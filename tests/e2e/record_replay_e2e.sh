@@ -9,7 +9,7 @@
 # window's last screenshot, taken while the box was shown, pixel for pixel.
 #   record_replay_e2e.sh <build-dir>
 set -euo pipefail
-source "$(dirname "$0")/virtual_display.sh"
+source "$(dirname "$0")/lib.sh"
 build=$(cd "$1" && pwd)
 work=$(mktemp -d)
 trap 'kill "${game:-}" 2>/dev/null || true; kill "${xvfb:-}" 2>/dev/null || true; rm -rf "$work"' EXIT
@@ -20,20 +20,14 @@ export SDL_AUDIODRIVER=dummy
 # No file named: the recording goes to zonbeli-record.txt in the current folder.
 (cd "$work" && exec "$build/zonbeli-record") &
 game=$!
-window=$(xdotool search --sync --onlyvisible --name '^Zonbeli$' | head -1)
-sleep 0.5
-eval "$(xdotool getwindowgeometry --shell "$window")"
-bar=$((HEIGHT - 606)) # the menu bar stands above the 678 x 606 surface
-[ "$bar" -gt 5 ] || { echo "unexpected window height $HEIGHT"; exit 1; }
+find_game_window
 
 # The surface alone, as the window shows it.
-shot() { import -window "$window" -crop "678x606+0+$bar" +repage "$work/$1.png"; }
+shot() {
+  import -window "$window" -crop "${SURFACE_WIDTH}x$SURFACE_HEIGHT+0+$bar" +repage "$work/$1.png"
+}
 region() { convert "$work/$1.png" -crop "$4x$5+$2+$3" +repage -depth 8 rgb:- | md5sum; }
 hiscore() { region "$1" 515 243 80 30; }
-choose_start() {
-  xdotool mousemove $((X + 25)) $((Y + bar / 2)) click 1; sleep 0.4
-  xdotool mousemove $((X + 25)) $((Y + bar + bar / 2 + 2)) click 1; sleep 0.3
-}
 
 shot start
 choose_start
@@ -51,6 +45,7 @@ sleep 0.5
 xdotool mousemove $((X + 200)) $((Y + bar + 300)) click 1
 sleep 0.5
 xdotool mousemove $((X + 128)) $((Y + bar / 2)) click 1 # その他
+main_window=$window
 box=$(xdotool search --sync --onlyvisible --name '^Zonbeli .' | head -1)
 xdotool windowmove "$box" 700 0
 sleep 0.5
@@ -58,9 +53,8 @@ shot last
 xdotool windowfocus --sync "$box" key Return
 sleep 0.5
 xdotool key Escape
-status=0; wait "$game" || status=$?
-game=
-[ "$status" -eq 0 ] || { echo "Escape ended the recording with status $status"; exit 1; }
+window=$main_window
+expect_quit 0
 
 recording=$work/zonbeli-record.txt
 echo "recording: $(wc -l <"$recording") lines, $(grep -c '^key ' "$recording") keys," \

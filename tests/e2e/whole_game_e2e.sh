@@ -6,7 +6,7 @@
 #   whole_game_e2e.sh <build-dir> [screenshot-dir]
 # ZONBELI_E2E_SHOTS, when set, names the screenshot folder instead.
 set -euo pipefail
-source "$(dirname "$0")/virtual_display.sh"
+source "$(dirname "$0")/lib.sh"
 build=$1
 shots=${ZONBELI_E2E_SHOTS:-${2:-$(mktemp -d)}}
 mkdir -p "$shots"
@@ -18,11 +18,7 @@ export SDL_AUDIODRIVER=dummy
 
 "$build/zonbeli" &
 game=$!
-window=$(xdotool search --sync --onlyvisible --name '^Zonbeli$' | sed -n 1p)
-sleep 0.5
-eval "$(xdotool getwindowgeometry --shell "$window")"
-bar=$((HEIGHT - 606))  # the menu bar stands above the 678 x 606 surface
-[ "$bar" -gt 5 ] || { echo "unexpected window height $HEIGHT"; exit 1; }
+find_game_window
 
 shot() { import -window "$window" "$shots/$1.png"; }
 # A region of the surface as text, for comparing what two screenshots show.
@@ -30,10 +26,6 @@ region() { convert "$shots/$1.png" -crop "$4x$5+$2+$(($3 + bar))" +repage -depth
 hiscore() { region "$1" 515 243 80 30; }
 score() { region "$1" 515 418 80 30; }
 well() { region "$1" 42 60 385 535; }
-choose_start() {
-  xdotool mousemove $((X + 25)) $((Y + bar / 2)) click 1; sleep 0.4
-  xdotool mousemove $((X + 25)) $((Y + bar + bar / 2 + 2)) click 1; sleep 0.5
-}
 
 shot start
 choose_start
@@ -67,9 +59,7 @@ shot second_game
 
 pressed=$(date +%s.%N)
 xdotool key Escape
-for _ in $(seq 100); do kill -0 "$game" 2>/dev/null || break; sleep 0.01; done
+expect_quit 0
 ended=$(date +%s.%N)
-status=0; wait "$game" || status=$?
-[ "$status" -eq 0 ] || { echo "Escape ended the game with status $status"; exit 1; }
 awk -v a="$pressed" -v b="$ended" 'BEGIN { d = b - a; printf "Escape to exit: %.3f s\n", d; exit !(d < 1.0) }'
 echo "whole games: ok (screenshots in $shots)"

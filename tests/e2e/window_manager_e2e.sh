@@ -12,7 +12,7 @@
 #   lost_display  the X server going away is said in one line
 #   window_manager_e2e.sh <build-dir> <case>
 set -euo pipefail
-source "$(dirname "$0")/virtual_display.sh"
+source "$(dirname "$0")/lib.sh"
 build=$(cd "$1" && pwd)
 case=$2
 work=$(mktemp -d)
@@ -24,36 +24,19 @@ start_window_manager
 export SDL_AUDIODRIVER=dummy
 (cd "$work" && exec "$build/zonbeli") 2>"$work/stderr" &
 game=$!
-window=$(timeout 20 xdotool search --sync --onlyvisible --name '^Zonbeli$' | sed -n 1p) ||
-  fail "no window came up: $(cat "$work/stderr")"
+find_game_window 0 || fail "no window: $(cat "$work/stderr")"
 timeout 20 xdotool windowactivate --sync "$window" || fail "the window could not be activated"
 sleep 0.3
-eval "$(xwininfo -id "$window" | awk '/Absolute upper-left X/ {print "X=" $4}
-  /Absolute upper-left Y/ {print "Y=" $4} /Height:/ {print "HEIGHT=" $2}')"
-bar=$((HEIGHT - 606))  # the menu bar stands above the 678 x 606 surface
-
-open_game_menu() { xdotool mousemove $((X + 25)) $((Y + bar / 2)) click 1; }
-start_game() {
-  open_game_menu; sleep 0.4
-  xdotool mousemove $((X + 25)) $((Y + bar + bar / 2 + 2)) click 1; sleep 0.3
-}
+measure_window
 score() {
   import -window "$window" "$work/shot.png"
   convert "$work/shot.png" -crop "80x30+515+$((418 + bar))" +repage -depth 8 rgb:- | md5sum
 }
-# Waits for the game to end and expects exit status $1.
-expect_end() {
-  for _ in $(seq 30); do kill -0 "$game" 2>/dev/null || break; sleep 0.1; done
-  kill -0 "$game" 2>/dev/null && fail "the game is still running"
-  local status=0
-  wait "$game" || status=$?
-  game=
-  [ "$status" -eq "$1" ] || fail "exit status $status, not $1: $(cat "$work/stderr")"
-}
+expect_end() { expect_quit "$1" || fail "$(cat "$work/stderr")"; }
 
 case $case in
   menu_keys)
-    start_game
+    choose_start
     before=$(score)
     open_game_menu; sleep 0.4
     xdotool key Escape; sleep 0.3
@@ -63,7 +46,7 @@ case $case in
     expect_end 0
     ;;
   menu_release)
-    start_game
+    choose_start
     before=$(score)
     # One xdotool run: the trio lands 0.44 s after ↓ goes down.
     xdotool keydown Down mousemove $((X + 25)) $((Y + bar / 2)) click 1 sleep 0.15 keyup Down
