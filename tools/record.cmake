@@ -4,3 +4,6 @@
 add_executable(zonbeli-record ${CMAKE_CURRENT_LIST_DIR}/record.cpp)
 target_link_libraries(zonbeli-record PRIVATE zonbeli_scenario zonbeli_platform zonbeli_sound_binding zonbeli_warnings)
 add_dependencies(zonbeli-record zonbeli_sounds)
+if(NOT BUILD_TESTING)
+  set_target_properties(zonbeli-record PROPERTIES EXCLUDE_FROM_ALL ON)
+endif()
