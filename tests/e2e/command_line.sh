@@ -15,20 +15,20 @@ err=$(mktemp); trap 'rm -f "$err"' EXIT
 for help in --help -h; do
   run "$help"
   [ "$status" -eq 0 ] || fail "$help: status $status"
-  grep -q 'Usage: zonbeli' <<<"$out" && grep -q 'Esc' <<<"$out" && grep -q 'no options' <<<"$out" ||
+  { grep -q 'Usage: zonbeli' <<<"$out" && grep -q 'Esc' <<<"$out" && grep -q 'no options' <<<"$out"; } ||
     fail "$help: $out"
   [ ! -s "$err" ] || fail "$help wrote to standard error"
 done
 
 run --version
-[ "$status" -eq 0 ] && [ "$out" = "zonbeli 1.0.0" ] || fail "--version: status $status, '$out'"
+{ [ "$status" -eq 0 ] && [ "$out" = "zonbeli 1.0.0" ]; } || fail "--version: status $status, '$out'"
 
 # A Qt option without its value is left over too.
 for bad in --verbose -x level=3 --style "-platform offscreen --verbose"; do
   # shellcheck disable=SC2086
   run $bad
   [ "$status" -eq 2 ] || fail "$bad: status $status"
-  [ -z "$out" ] && grep -q 'Usage: zonbeli' "$err" || fail "$bad: no usage on standard error"
+  { [ -z "$out" ] && grep -q 'Usage: zonbeli' "$err"; } || fail "$bad: no usage on standard error"
 done
 
 # Qt's options are left to Qt: with no display to reach the game ends with

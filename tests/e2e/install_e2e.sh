@@ -29,7 +29,7 @@ library=$(ls "$moved"/lib*/zonbeli/libzonbeli_sound.so.0)
 if ls "$moved"/lib*/zonbeli/libzonbeli_sound.so "$moved"/lib*/libzonbeli_sound* >/dev/null 2>&1; then
   echo "the sound library is installed as a public or development library"; exit 1
 fi
-readelf -d "$moved/bin/zonbeli" | grep -q 'RUNPATH.*\$ORIGIN/' || { echo "the program has no \$ORIGIN RUNPATH"; exit 1; }
+readelf -d "$moved/bin/zonbeli" | grep -q "RUNPATH.*[$]ORIGIN/" || { echo "the program has no \$ORIGIN RUNPATH"; exit 1; }
 if readelf -d "$library" | grep -q 'R.*PATH'; then echo "the sound library carries a search path"; exit 1; fi
 check_desktop_metadata "$moved/share"
 

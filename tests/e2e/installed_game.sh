@@ -1,4 +1,5 @@
 # SPDX-License-Identifier: MIT
+# shellcheck shell=bash
 # Sourced by the install and package tests. check_installed_game starts an
 # installed program from a given folder on the virtual display (the caller
 # has started it), switches the music on from the menu and reads the disk
@@ -7,15 +8,14 @@
 # program must say nothing on its error output, and the sound library it loaded
 # must be the one under the given folder.
 #   check_installed_game <program> <working folder> <scratch folder> <library folder>
+source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 check_installed_game() {
   local program=$1 folder=$2 scratch=$3 libraries=$4
   SDL_DISKAUDIOFILE=$scratch/out.raw
   (cd "$folder" && SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=$SDL_DISKAUDIOFILE exec "$program") \
     2>"$scratch/game.err" &
   game=$!
-  window=$(timeout 20 xdotool search --sync --onlyvisible --name '^Zonbeli$' | sed -n 1p) ||
-    { echo "the window did not come up"; cat "$scratch/game.err"; return 1; }
-  sleep 1
+  find_game_window 1 || { cat "$scratch/game.err"; return 1; }
   local loaded
   loaded=$(grep -o '/[^ ]*libzonbeli_sound\.so[^ ]*' "/proc/$game/maps" | sed -n 1p) || true
   echo "sound library: $loaded"
@@ -34,9 +34,7 @@ PY
   size() { stat -c %s "$SDL_DISKAUDIOFILE"; }
 
   # The menu bar: ｵﾌﾟｼｮﾝ is the second caption; BGM its only item.
-  local X Y WIDTH HEIGHT SCREEN
-  eval "$(xdotool search --onlyvisible --name '^Zonbeli$' getwindowgeometry --shell)"
-  local option_x=$((X + 80)) bar_y=$((Y + 8)) before after on_level off_level
+  local option_x=$((X + 80)) bar_y=$((Y + bar / 2)) before after on_level off_level
   before=$(size)
   xdotool mousemove "$option_x" "$bar_y" click 1; sleep 0.4
   xdotool mousemove "$option_x" $((bar_y + 24)) click 1; sleep 1.5

@@ -1,4 +1,5 @@
 # SPDX-License-Identifier: MIT
+# shellcheck shell=bash
 # Sourced by the scripts that drive the real window: a private X server and
 # window manager, the game's window and its menu, and the end of the game.
 
@@ -16,10 +17,12 @@ start_virtual_display() {
   # -noreset: the server would otherwise reset each time its last client
   # leaves, and refuse whoever connects meanwhile.
   Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$number_file" >/dev/null 2>&1 &
+  # shellcheck disable=SC2034 # for the caller to stop
   xvfb=$!
   for _ in $(seq 100); do [ -s "$number_file" ] && break; sleep 0.05; done
   [ -s "$number_file" ] || { echo "Xvfb did not start"; return 1; }
-  export DISPLAY=:$(head -1 "$number_file")
+  DISPLAY=:$(head -1 "$number_file")
+  export DISPLAY
   rm -f "$number_file"
   # A busy machine may take seconds before the server answers.
   for _ in $(seq 300); do
@@ -47,13 +50,13 @@ start_window_manager() {
   return 1
 }
 
-# Waits for the game's window, lets it settle for $1 seconds (0.5), and
+# Waits for the game's window, lets it settle for $1 seconds, and
 # sets $window, its screen position $X and $Y, its $HEIGHT and the height
 # $bar of the menu bar that stands above the surface.
 find_game_window() {
   window=$(timeout 20 xdotool search --sync --onlyvisible --name '^Zonbeli$' | sed -n 1p)
   [ -n "$window" ] || { echo "the game's window did not come up"; return 1; }
-  sleep "${1:-0.5}"
+  sleep "$1"
   measure_window
 }
 

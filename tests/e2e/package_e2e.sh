@@ -62,7 +62,7 @@ program=$root/usr/games/zonbeli
   [ "$("$program" --version)" = "zonbeli 1.0.0" ] || { echo "--version is wrong"; exit 1; }
   "$program" --help | grep -q 'Esc' || { echo "--help lists no keys"; exit 1; }
   status=0; "$program" --no-such-option >/dev/null 2>"$work/usage.txt" || status=$?
-  [ "$status" -eq 2 ] && grep -q 'Usage' "$work/usage.txt" || { echo "a bad argument gave status $status"; exit 1; }
+  { [ "$status" -eq 2 ] && grep -q 'Usage' "$work/usage.txt"; } || { echo "a bad argument gave status $status"; exit 1; }
 )
 
 start_virtual_display

@@ -20,7 +20,7 @@ export SDL_AUDIODRIVER=dummy
 # No file named: the recording goes to zonbeli-record.txt in the current folder.
 (cd "$work" && exec "$build/zonbeli-record") &
 game=$!
-find_game_window
+find_game_window 0.5
 
 # The surface alone, as the window shows it.
 shot() {

@@ -18,7 +18,7 @@ export SDL_AUDIODRIVER=dummy
 
 "$build/zonbeli" &
 game=$!
-find_game_window
+find_game_window 0.5
 
 shot() { import -window "$window" "$shots/$1.png"; }
 # A region of the surface as text, for comparing what two screenshots show.

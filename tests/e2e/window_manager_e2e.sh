@@ -77,7 +77,7 @@ case $case in
     wait "$game" || status=$?
     game=
     [ "$status" -ne 0 ] || fail "exit status 0 after the display went away"
-    [ "$(wc -l <"$work/stderr")" -eq 1 ] && grep -q 'lost the connection to the display' "$work/stderr" ||
+    { [ "$(wc -l <"$work/stderr")" -eq 1 ] && grep -q 'lost the connection to the display' "$work/stderr"; } ||
       fail "not one line about the lost display: '$(cat "$work/stderr")'"
     ;;
   *) fail "no such case" ;;
