@@ -34,8 +34,8 @@ bool WantsTicks(const Form1& game);
 std::string InputText(const Input& input, long long ticks = 1);
 
 // The words of each input, as InputText writes them and scripts are read.
-// A verb with no item takes a number, for a key its code and for the
-// tick how many, except the click (the left button).
+// A verb without an item takes a number (TakesNumber: a key's code, or how
+// many ticks), but for the click, which stands alone for the left button.
 struct InputWords {
   Input input;
   std::string_view verb;

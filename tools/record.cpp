@@ -78,7 +78,7 @@ class Recorder : public WindowServices {
   void input(const Input& input) {
     finish();
     current_ = input;
-    pending_ = true;
+    write_current_ = true;
   }
 
   void PaintPicture(Picture picture, float x, float y) override {
@@ -121,7 +121,7 @@ class Recorder : public WindowServices {
   // replay stops at it; it stays a comment so the dump still runs.
   [[noreturn]] void EndProgram(int status) override {
     const std::string last = InputText(current_);
-    pending_ = false;
+    write_current_ = false;
     finish();
     std::stringstream state;
     std::size_t shown = 0;
@@ -135,7 +135,7 @@ class Recorder : public WindowServices {
 
  private:
   void finish() {
-    if (pending_ && current_.kind == Input::Kind::Tick && readings_.empty()) {
+    if (write_current_ && current_.kind == Input::Kind::Tick && readings_.empty()) {
       ++quiet_ticks_;
       return;
     }
@@ -143,7 +143,7 @@ class Recorder : public WindowServices {
     quiet_ticks_ = 0;
     for (const std::string& reading : readings_) out_ << reading << '\n';
     readings_.clear();
-    if (pending_) out_ << InputText(current_) << '\n';
+    if (write_current_) out_ << InputText(current_) << '\n';
     out_.flush();
   }
 
@@ -151,7 +151,7 @@ class Recorder : public WindowServices {
   SoundLog& sound_;
   GameWindow* window_ = nullptr;
   Input current_;
-  bool pending_ = false;  // whether current_ is still to be written
+  bool write_current_ = false;  // none has come yet, or it ended the program
   std::vector<std::string> readings_;
   long long quiet_ticks_ = 0;
 };
