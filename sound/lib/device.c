@@ -1,6 +1,12 @@
 // SPDX-License-Identifier: MIT
-/* The sound library's device: the audio output, its channels, the buffers that play on them,
- * and the threads that let the output rest and open it again. */
+/* The sound library's device: the audio output, its channels and the buffers that play on them.
+ *
+ * Nothing the game calls waits for the sound server. Opening, closing and mixing calls can all
+ * stall for as long as the server does (the mixer's own lock is held while SDL waits on a
+ * stopped server), so every one of them is made by a worker thread of the library's own: the
+ * game's calls only leave orders for it under a lock that is never held across a call into SDL,
+ * and return. The worker also lets the output go after a rest, notices when it dies, and opens
+ * it again with the music that was looping. */
 #include <SDL.h>
 #include <SDL_mixer.h>
 #include <dlfcn.h>
@@ -23,42 +29,62 @@ enum {
   OUTPUT_CHUNK_FRAMES = 1024,
   /* Keeps the reuse count small enough for every handle to stay a positive int32_t. */
   MAX_REUSE = 0x7FFFFF,
-  /* With nothing sounding for this long the output is let go, so that no audio thread keeps
-   * waking the machine while the game sits in its first screen; the next play opens it again.
-   * Two seconds of silence end any fade-out an output may still be playing. */
+  /* Once the last sound has ended, the output is let go after this long, so that no audio
+   * thread keeps waking the machine while the game sits in its first screen; the next play opens
+   * it again. The end of a sound is known from its length when it starts, so a short sound
+   * counts in full however briefly it played. Two seconds also end any fade-out an output may
+   * still be playing. */
   QUIET_MS = 2000,
-  QUIET_CHECK_MS = 500,
+  /* How often the worker looks at an open output, and tries again to open a lost one. */
+  WATCH_MS = 250,
+  /* An output whose mixer has not been asked for samples for this long is taken as lost: a
+   * server that stopped answering. Long enough that a busy machine's pause is not one. */
+  STALL_MS = 1500,
+  /* At start the game waits this long for the output to open, to learn whether there is one;
+   * a server that takes longer is taken as there and the output opens when it answers. */
+  START_WAIT_MS = 500,
+  /* At the end the game waits this long for the output to close; a server that takes longer is
+   * left to the worker, which the ending process takes down with it. */
+  END_WAIT_MS = 100,
 };
 
 typedef struct {
   Mix_Chunk chunk; /* chunk.abuf is NULL while the slot is free */
   int music;
   int32_t reuse; /* counts frees, so a stale handle never reaches a newer buffer in its slot */
+  int handed;    /* given to the worker to play: only the worker may let its samples go */
+  int leaving;   /* freed: the worker lets its channel go, then its samples */
 } Slot;
 
+typedef enum { NO_ORDER, PLAY, STOP } OrderKind;
+
+/* What the game last asked of a channel; a later order replaces an earlier one. */
+typedef struct {
+  OrderKind kind;
+  int32_t buffer;
+  int loops;
+} Order;
+
+/* Everything below is shared with the worker and guarded by `lock`, which lives as long as the
+ * process, since a worker left running by dsTerminate may still reach for it. */
+static SDL_mutex* lock;
+static SDL_cond* wake;    /* the worker waits on it for orders */
+static SDL_cond* settled; /* the game waits on it for the first opening and for the end */
 static Slot slots[MAX_BUFFERS];
 static int32_t live_device;
 static int32_t last_device;
+static Order orders[CHANNEL_COUNT];
+static int32_t
+    looping[CHANNEL_COUNT]; /* what loops on each channel: it plays again on a new output */
+static int ordered;         /* orders or frees wait for the worker */
+static int ending;
+static int worker_running;
+static int first_open;     /* -1 until the worker has tried: 1 opened, 0 failed */
+static int start_given_up; /* dsInitialize stopped waiting for the first opening */
+static SDL_Thread* worker;
 
-/* The output may be let go and opened again behind the caller's back, from SDL's timer thread;
- * this lock keeps that apart from the caller's own calls. It lives as long as the process, since
- * a timer callback already under way may still reach for it after dsTerminate. */
-static SDL_mutex* lock;
-static int output_open;
-static SDL_TimerID quiet_timer;
-static Uint64 quiet_since; /* 0 while something sounds */
-static int output_lost;    /* reopening failed, and was said once */
-
-/* Opening an output takes from a few to tens of milliseconds, which the first move after a rest
- * must not wait for: a play that finds the output let go is noted here, by channel, and a thread
- * of its own opens the output and starts what was noted. */
-typedef struct {
-  int32_t buffer; /* 0: nothing waits on this channel */
-  int loops;
-} Waiting;
-static Waiting waiting[CHANNEL_COUNT];
-static SDL_Thread* opener;
-static int opening;
+/* Counted up by the mixer each time it mixes, so that the worker sees an output that stopped. */
+static SDL_atomic_t mixes;
 
 /* ALSA's library writes its complaints straight to stderr: eight lines of them on a machine
  * without a sound card, before SDL even reports the failure. While the library is open they go
@@ -111,12 +137,15 @@ static int32_t handle_of(const Slot* slot) {
   return (int32_t)(((Uint32)slot->reuse << SLOT_BITS) | (index + 1u));
 }
 
+/* Called with the lock held. */
 static Slot* lookup(int32_t buffer) {
   if (live_device == 0 || buffer <= 0) return NULL;
   int index = (int)(buffer & SLOT_MASK) - 1;
   if (index < 0 || index >= MAX_BUFFERS) return NULL;
   Slot* slot = &slots[index];
-  if (slot->chunk.abuf == NULL || slot->reuse != (buffer >> SLOT_BITS)) return NULL;
+  if (slot->chunk.abuf == NULL || slot->leaving || slot->reuse != (buffer >> SLOT_BITS)) {
+    return NULL;
+  }
   return slot;
 }
 
@@ -124,21 +153,35 @@ static int channel_of(const Slot* slot) {
   return slot->music ? MUSIC_CHANNEL : 1 + (int)(slot - slots);
 }
 
-static void stop(Slot* slot) {
-  int channel = channel_of(slot);
-  /* The music channel may be busy with another music buffer, which must play on. */
-  if (output_open && Mix_GetChunk(channel) == &slot->chunk) Mix_HaltChannel(channel);
+/* The worker's own state, touched by no other thread. */
+typedef struct {
+  int open;
+  int lost;      /* the output died or would not open again, and that was said */
+  int back_said; /* after a loss: 0 until the reopened output has proved itself */
+  Uint64 retry_at;
+  Uint64 ends_at[CHANNEL_COUNT]; /* when each channel falls silent; UINT64_MAX while it loops */
+  int mixes_seen;
+  Uint64 mixed_at;
+} Output;
+
+/* What one round of the worker does, taken from the orders under the lock. */
+typedef struct {
+  Slot* play[CHANNEL_COUNT];
+  int loops[CHANNEL_COUNT];
+  Slot* stop[CHANNEL_COUNT];
+  Slot* looping[CHANNEL_COUNT];
+  Slot* leaving[MAX_BUFFERS];
+  int leaving_count;
+} Round;
+
+static void SDLCALL count_mix(void* unused, Uint8* stream, int length) {
+  (void)unused;
+  (void)stream;
+  (void)length;
+  SDL_AtomicAdd(&mixes, 1);
 }
 
-static void release(Slot* slot) {
-  stop(slot);
-  sample_memory_free(slot->chunk.abuf, slot->chunk.alen);
-  slot->chunk.abuf = NULL;
-  slot->reuse = slot->reuse == MAX_REUSE ? 0 : slot->reuse + 1;
-}
-
-/* Opens the device and its channels, touching no state of ours; says why on stderr when `say` is
- * set. */
+/* Opens the device and its channels; says why on stderr when `say` is set. */
 static int open_device(int say) {
   if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
     if (say) report("no audio output, playing silently");
@@ -160,135 +203,280 @@ static int open_device(int say) {
   }
   Mix_ReserveChannels(CHANNEL_COUNT);
   Mix_Volume(-1, MIX_MAX_VOLUME);
+  Mix_SetPostMix(count_mix, NULL);
   return 1;
 }
 
-static void now_open(void) {
-  output_open = 1;
-  quiet_since = 0;
+static int open_output(Output* output, int say) {
+  if (!open_device(say)) return 0;
+  output->open = 1;
+  output->mixes_seen = SDL_AtomicGet(&mixes);
+  output->mixed_at = SDL_GetTicks64();
+  for (int channel = 0; channel < CHANNEL_COUNT; channel++) output->ends_at[channel] = 0;
+  return 1;
 }
 
 /* Closing the device alone leaves the audio subsystem's own threads, some of which poll for
  * new devices; quitting it leaves none. */
-static void close_output(void) {
-  if (!output_open) return;
+static void close_output(Output* output) {
+  if (!output->open) return;
   Mix_HaltChannel(-1);
   Mix_CloseAudio();
   SDL_QuitSubSystem(SDL_INIT_AUDIO);
-  output_open = 0;
+  output->open = 0;
 }
 
-/* Runs on SDL's timer thread every QUIET_CHECK_MS while the output is open. */
-static Uint32 check_quiet(Uint32 interval, void* unused) {
-  (void)unused;
-  Uint32 next = interval;
-  SDL_LockMutex(lock);
-  if (!output_open) {
-    next = 0;
-  } else if (Mix_Playing(-1) != 0) {
-    quiet_since = 0;
-  } else if (quiet_since == 0) {
-    quiet_since = SDL_GetTicks64();
-  } else if (SDL_GetTicks64() - quiet_since >= QUIET_MS) {
-    close_output();
-    next = 0;
+/* Whether the open output still plays: SDL marks an output whose server went away as stopped,
+ * and one whose server stopped answering is no longer mixed for. */
+static int output_alive(Output* output, Uint64 now) {
+  int playing = 0;
+  /* The mixer keeps its device's number to itself; it is among the first few. */
+  for (SDL_AudioDeviceID device = 1; device <= 8 && !playing; device++) {
+    playing = SDL_GetAudioDeviceStatus(device) == SDL_AUDIO_PLAYING;
   }
-  if (next == 0) quiet_timer = 0;
-  SDL_UnlockMutex(lock);
-  return next;
+  int seen = SDL_AtomicGet(&mixes);
+  if (seen != output->mixes_seen) {
+    output->mixes_seen = seen;
+    output->mixed_at = now;
+  }
+  return playing && now - output->mixed_at < STALL_MS;
 }
 
-static void watch_quiet(void) {
-  if (quiet_timer == 0) quiet_timer = SDL_AddTimer(QUIET_CHECK_MS, check_quiet, NULL);
+static Uint64 quiet_from(const Output* output) {
+  Uint64 last = 0;
+  for (int channel = 0; channel < CHANNEL_COUNT; channel++) {
+    if (output->ends_at[channel] > last) last = output->ends_at[channel];
+  }
+  return last;
 }
 
-/* A reopening that fails is said once; the game goes on silently and each play tries again. */
-static int open_in_background(void* unused) {
-  (void)unused;
-  SDL_LockMutex(lock);
-  int say = !output_lost;
-  SDL_UnlockMutex(lock);
-  int opened = open_device(say);
-  SDL_LockMutex(lock);
-  if (opened) {
-    now_open();
-    output_lost = 0;
-    watch_quiet();
-  } else {
-    output_lost = 1;
+static void start(Output* output, Slot* slot, int channel, int loops, Uint64 now) {
+  Mix_PlayChannel(channel, &slot->chunk, loops);
+  Uint64 length_ms =
+      (Uint64)slot->chunk.alen * 1000u / (sizeof(Sint16) * OUTPUT_CHANNELS * OUTPUT_RATE) + 1u;
+  output->ends_at[channel] = loops != 0 ? UINT64_MAX : now + length_ms;
+}
+
+static void halt(Output* output, const Slot* slot, Uint64 now) {
+  int channel = channel_of(slot);
+  /* The music channel may be busy with another music buffer, which must play on. */
+  if (output->open && Mix_GetChunk(channel) == &slot->chunk) {
+    Mix_HaltChannel(channel);
+    output->ends_at[channel] = now;
+  }
+}
+
+/* Called with the lock held: takes the game's orders into `round` and clears them. */
+static void take_orders(Round* round) {
+  SDL_memset(round, 0, sizeof *round);
+  for (int channel = 0; channel < CHANNEL_COUNT; channel++) {
+    Order* order = &orders[channel];
+    Slot* slot = lookup(order->buffer);
+    if (order->kind == PLAY && slot != NULL) {
+      slot->handed = 1;
+      round->play[channel] = slot;
+      round->loops[channel] = order->loops;
+    } else if (order->kind == STOP) {
+      round->stop[channel] = slot;
+    }
+    order->kind = NO_ORDER;
+    round->looping[channel] = lookup(looping[channel]);
+  }
+  for (int i = 0; i < MAX_BUFFERS; i++) {
+    if (slots[i].leaving) round->leaving[round->leaving_count++] = &slots[i];
+  }
+  ordered = 0;
+}
+
+/* Makes sure that an output is open when something is to play, or when one was lost: a lost
+ * output is tried again every WATCH_MS, and what was looping on it plays again. */
+static void keep_open(Output* output, Round* round, Uint64 now) {
+  if (output->open && !output_alive(output, now)) {
+    if (!output->lost) {
+      fputs("zonbeli_sound: the audio output was lost; playing silently until it is back\n",
+            stderr);
+    }
+    output->lost = 1;
+    output->back_said = 0;
+    close_output(output);
+    output->retry_at = now;
+  }
+  int wanted = 0;
+  for (int channel = 0; channel < CHANNEL_COUNT; channel++) wanted |= round->play[channel] != NULL;
+  if (output->open || (!wanted && !output->lost) || (!wanted && now < output->retry_at)) return;
+  if (open_output(output, 0)) {
+    for (int channel = 0; channel < CHANNEL_COUNT; channel++) {
+      if (round->looping[channel] != NULL && round->play[channel] == NULL) {
+        start(output, round->looping[channel], channel, -1, now);
+      }
+    }
+    return;
+  }
+  if (!output->lost) report("the audio output was lost; playing silently until it is back");
+  output->lost = 1;
+  output->back_said = 0;
+  output->retry_at = now + WATCH_MS;
+}
+
+static void serve(Output* output, Round* round) {
+  Uint64 now = SDL_GetTicks64();
+  keep_open(output, round, now);
+  if (output->open && output->lost && !output->back_said && now - output->mixed_at < WATCH_MS &&
+      output_alive(output, now)) {
+    output->back_said = 1;
+    output->lost = 0;
+    fputs("zonbeli_sound: the audio output is back\n", stderr);
   }
   for (int channel = 0; channel < CHANNEL_COUNT; channel++) {
-    Slot* slot = lookup(waiting[channel].buffer);
-    if (opened && slot != NULL) Mix_PlayChannel(channel, &slot->chunk, waiting[channel].loops);
-    waiting[channel].buffer = 0;
+    if (round->stop[channel] != NULL) halt(output, round->stop[channel], now);
+    if (round->play[channel] != NULL && output->open) {
+      start(output, round->play[channel], channel, round->loops[channel], now);
+    }
   }
-  opening = 0;
+  for (int i = 0; i < round->leaving_count; i++) halt(output, round->leaving[i], now);
+  if (output->open && !output->lost && now >= quiet_from(output) &&
+      now - quiet_from(output) >= QUIET_MS) {
+    close_output(output);
+  }
+  for (int i = 0; i < round->leaving_count; i++) {
+    sample_memory_free(round->leaving[i]->chunk.abuf, round->leaving[i]->chunk.alen);
+  }
+}
+
+/* How long the worker may sleep: for good while the output rests, WATCH_MS otherwise. */
+static Uint32 nap(const Output* output) {
+  return output->open || output->lost ? WATCH_MS : SDL_MUTEX_MAXWAIT;
+}
+
+static void give_back(Round* round) {
+  for (int i = 0; i < round->leaving_count; i++) {
+    round->leaving[i]->chunk.abuf = NULL;
+    round->leaving[i]->handed = 0;
+    round->leaving[i]->leaving = 0;
+  }
+}
+
+static void finish(Output* output) {
+  close_output(output);
+  Mix_Quit();
+  SDL_LockMutex(lock);
+  for (int i = 0; i < MAX_BUFFERS; i++) {
+    Slot* slot = &slots[i];
+    if (slot->chunk.abuf == NULL) continue;
+    sample_memory_free(slot->chunk.abuf, slot->chunk.alen);
+    slot->chunk.abuf = NULL;
+    if (!slot->leaving) slot->reuse = slot->reuse == MAX_REUSE ? 0 : slot->reuse + 1;
+    slot->handed = 0;
+    slot->leaving = 0;
+  }
+  unhush_alsa();
+  worker_running = 0;
+  SDL_CondBroadcast(settled);
   SDL_UnlockMutex(lock);
+}
+
+static int work(void* unused) {
+  (void)unused;
+  Output output;
+  SDL_memset(&output, 0, sizeof output);
+  int opened = open_output(&output, 1);
+  SDL_LockMutex(lock);
+  first_open = opened;
+  SDL_CondBroadcast(settled);
+  if (!opened && !start_given_up) ending = 1;
+  output.lost = !opened;
+  Round round;
+  while (!ending) {
+    take_orders(&round);
+    SDL_UnlockMutex(lock);
+    serve(&output, &round);
+    SDL_LockMutex(lock);
+    give_back(&round);
+    if (!ordered && !ending) SDL_CondWaitTimeout(wake, lock, nap(&output));
+  }
+  SDL_UnlockMutex(lock);
+  finish(&output);
   return 0;
 }
 
 /* Called with the lock held. */
-static void open_for(const Slot* slot, int loops) {
-  waiting[channel_of(slot)].buffer = handle_of(slot);
-  waiting[channel_of(slot)].loops = loops;
-  if (opening) return;
-  /* The last opener has said all it had to under the lock, so it is at its end. */
-  if (opener != NULL) SDL_WaitThread(opener, NULL);
-  opening = 1;
-  opener = SDL_CreateThread(open_in_background, "zonbeli-open", NULL);
-  if (opener == NULL) {
-    SDL_UnlockMutex(lock);
-    open_in_background(NULL);
-    SDL_LockMutex(lock);
-  }
-}
-
-/* Forgets a play still waiting for the output. */
-static void unwait(const Slot* slot) {
-  Waiting* noted = &waiting[channel_of(slot)];
-  if (noted->buffer == handle_of(slot)) noted->buffer = 0;
+static void order(const Slot* slot, OrderKind kind, int loops) {
+  Order* noted = &orders[channel_of(slot)];
+  noted->kind = kind;
+  noted->buffer = handle_of(slot);
+  noted->loops = loops;
+  ordered = 1;
+  SDL_CondSignal(wake);
 }
 
 static void play(int32_t buffer, int loops) {
   SDL_LockMutex(lock);
   Slot* slot = lookup(buffer);
   if (slot != NULL) {
-    if (output_open) {
-      Mix_PlayChannel(channel_of(slot), &slot->chunk, loops);
-    } else {
-      open_for(slot, loops);
-    }
+    order(slot, PLAY, loops);
+    looping[channel_of(slot)] = loops != 0 ? buffer : 0;
   }
   SDL_UnlockMutex(lock);
+}
+
+/* Called with the lock held: forgets what `slot` would still play. */
+static void unplay(const Slot* slot) {
+  int channel = channel_of(slot);
+  if (looping[channel] == handle_of(slot)) looping[channel] = 0;
+  /* Music ordered from another buffer will end this one anyway, and must still start. */
+  if (orders[channel].kind != PLAY || orders[channel].buffer == handle_of(slot)) {
+    order(slot, STOP, 0);
+  }
 }
 
 int32_t dsInitialize(intptr_t window) {
   (void)window;
   if (live_device != 0) return live_device;
   if (lock == NULL) lock = SDL_CreateMutex();
-  if (lock == NULL) {
+  if (wake == NULL) wake = SDL_CreateCond();
+  if (settled == NULL) settled = SDL_CreateCond();
+  if (lock == NULL || wake == NULL || settled == NULL) {
     report("no audio output, playing silently");
     return 0;
   }
   /* SDL would otherwise take over SIGINT and SIGTERM, and Ctrl+C would no longer end the game. */
   SDL_SetHintWithPriority(SDL_HINT_NO_SIGNAL_HANDLERS, "1", SDL_HINT_OVERRIDE);
-  if (SDL_InitSubSystem(SDL_INIT_TIMER) != 0) {
-    report("no timer for the audio output, playing silently");
+  SDL_LockMutex(lock);
+  /* A worker that dsTerminate left closing a slow output is let finish first. */
+  while (worker_running) SDL_CondWait(settled, lock);
+  SDL_memset(orders, 0, sizeof orders);
+  SDL_memset(looping, 0, sizeof looping);
+  ordered = 0;
+  ending = 0;
+  first_open = -1;
+  start_given_up = 0;
+  worker_running = 1;
+  SDL_UnlockMutex(lock);
+  hush_alsa();
+  worker = SDL_CreateThread(work, "zonbeli-sound", NULL);
+  if (worker == NULL) {
+    report("no audio output, playing silently");
+    SDL_LockMutex(lock);
+    worker_running = 0;
+    SDL_UnlockMutex(lock);
+    unhush_alsa();
     return 0;
   }
-  hush_alsa();
   SDL_LockMutex(lock);
-  if (open_device(1)) {
-    now_open();
-    output_lost = 0;
-    watch_quiet();
+  Uint64 until = SDL_GetTicks64() + START_WAIT_MS;
+  for (Uint64 now = SDL_GetTicks64(); first_open < 0 && now < until; now = SDL_GetTicks64()) {
+    SDL_CondWaitTimeout(settled, lock, (Uint32)(until - now));
+  }
+  int answer = first_open;
+  start_given_up = answer < 0;
+  if (answer != 0) {
     last_device = last_device == INT32_MAX ? 1 : last_device + 1;
     live_device = last_device;
   }
   SDL_UnlockMutex(lock);
-  if (live_device == 0) {
-    SDL_QuitSubSystem(SDL_INIT_TIMER);
-    unhush_alsa();
+  if (answer == 0) {
+    SDL_WaitThread(worker, NULL);
+    worker = NULL;
   }
   return live_device;
 }
@@ -297,22 +485,27 @@ int32_t dsCreateDSB(int32_t device, const void* image, size_t length, int32_t fl
   if (live_device == 0 || device != live_device) return sound_refuse("no audio output is open");
   if (image == NULL) return sound_refuse("there is no image");
   Slot* slot = NULL;
+  SDL_LockMutex(lock);
   for (int i = 0; i < MAX_BUFFERS && slot == NULL; i++) {
     if (slots[i].chunk.abuf == NULL) slot = &slots[i];
   }
+  SDL_UnlockMutex(lock);
   if (slot == NULL) return sound_refuse("all %d buffers are taken", MAX_BUFFERS);
   WaveImage wave = {0};
   if (!wave_parse(image, length, &wave)) return 0;
   Uint32 bytes = 0;
   Uint8* samples = wave_samples(&wave, &bytes);
   if (samples == NULL) return 0;
+  SDL_LockMutex(lock);
   slot->chunk.allocated = 0;
   slot->chunk.abuf = samples;
   slot->chunk.alen = bytes;
   slot->chunk.volume = MIX_MAX_VOLUME;
   slot->music = flags == DS_LOAD_MUSIC;
+  int32_t buffer = handle_of(slot);
+  SDL_UnlockMutex(lock);
   sound_accept();
-  return handle_of(slot);
+  return buffer;
 }
 
 void dsPlay(int32_t buffer) {
@@ -326,41 +519,48 @@ void dsPlayLooping(int32_t buffer) {
 void dsStop(int32_t buffer) {
   SDL_LockMutex(lock);
   Slot* slot = lookup(buffer);
-  if (slot != NULL) {
-    unwait(slot);
-    stop(slot);
-  }
+  if (slot != NULL) unplay(slot);
   SDL_UnlockMutex(lock);
 }
 
+/* The handle is invalid at once. Samples that the mixer may have been given go back once the
+ * worker has silenced them; others at once. */
 void dsFree(int32_t buffer) {
   SDL_LockMutex(lock);
   Slot* slot = lookup(buffer);
+  Uint8* samples = NULL;
+  Uint32 bytes = 0;
   if (slot != NULL) {
-    unwait(slot);
-    release(slot);
+    unplay(slot);
+    slot->reuse = slot->reuse == MAX_REUSE ? 0 : slot->reuse + 1;
+    if (slot->handed) {
+      slot->leaving = 1;
+    } else {
+      samples = slot->chunk.abuf;
+      bytes = slot->chunk.alen;
+      slot->chunk.abuf = NULL;
+    }
   }
   SDL_UnlockMutex(lock);
+  if (samples != NULL) sample_memory_free(samples, bytes);
 }
 
 void dsTerminate(int32_t device) {
   if (live_device == 0 || device != live_device) return;
-  /* An output still being opened is let finish, then closed with the rest. */
-  if (opener != NULL) SDL_WaitThread(opener, NULL);
-  opener = NULL;
   SDL_LockMutex(lock);
-  for (int channel = 0; channel < CHANNEL_COUNT; channel++) waiting[channel].buffer = 0;
-  for (int i = 0; i < MAX_BUFFERS; i++) {
-    if (slots[i].chunk.abuf != NULL) release(&slots[i]);
-  }
-  close_output();
   live_device = 0;
-  SDL_TimerID timer = quiet_timer;
-  quiet_timer = 0;
+  ending = 1;
+  SDL_CondSignal(wake);
+  Uint64 until = SDL_GetTicks64() + END_WAIT_MS;
+  for (Uint64 now = SDL_GetTicks64(); worker_running && now < until; now = SDL_GetTicks64()) {
+    SDL_CondWaitTimeout(settled, lock, (Uint32)(until - now));
+  }
+  int done = !worker_running;
   SDL_UnlockMutex(lock);
-  /* A check already under way finds the output closed and ends itself. */
-  SDL_RemoveTimer(timer);
-  SDL_QuitSubSystem(SDL_INIT_TIMER);
-  Mix_Quit();
-  unhush_alsa();
+  if (done) {
+    SDL_WaitThread(worker, NULL);
+  } else {
+    SDL_DetachThread(worker);
+  }
+  worker = NULL;
 }
