@@ -29,11 +29,10 @@ enum {
   OUTPUT_CHUNK_FRAMES = 1024,
   /* Keeps the reuse count small enough for every handle to stay a positive int32_t. */
   MAX_REUSE = 0x7FFFFF,
-  /* Once the last sound has ended, the output is let go after this long, so that no audio
-   * thread keeps waking the machine while the game sits in its first screen; the next play opens
-   * it again. The end of a sound is known from its length when it starts, so a short sound
-   * counts in full however briefly it played. Two seconds also end any fade-out an output may
-   * still be playing. */
+  /* Once the last sound has ended, the output rests after this long, so that no audio thread
+   * keeps waking the machine while the game sits in its first screen. The end of a sound is
+   * known from its length when it starts, so a short sound counts in full however briefly it
+   * played. Two seconds also end any fade-out an output may still be playing. */
   QUIET_MS = 2000,
   /* How often the worker looks at an open output, and tries again to open a lost one. */
   WATCH_MS = 250,
@@ -156,6 +155,11 @@ static int channel_of(const Slot* slot) {
 /* The worker's own state, touched by no other thread. */
 typedef struct {
   int open;
+  SDL_AudioDeviceID device;
+  /* The output rests by holding SDL's mixing lock, so that its thread sleeps until the next
+   * sound instead of mixing silence. Closing it would cost more: a PulseAudio client takes over a
+   * second to close, and PipeWire starts a reopened stream late. */
+  int resting;
   int lost;      /* the output died or would not open again, and that was said */
   int back_said; /* after a loss: 0 until the reopened output has proved itself */
   Uint64 retry_at;
@@ -210,6 +214,12 @@ static int open_device(int say) {
 static int open_output(Output* output, int say) {
   if (!open_device(say)) return 0;
   output->open = 1;
+  output->resting = 0;
+  /* The mixer keeps its device's number to itself; it is among the first few. */
+  output->device = 0;
+  for (SDL_AudioDeviceID device = 1; device <= 8 && output->device == 0; device++) {
+    if (SDL_GetAudioDeviceStatus(device) != SDL_AUDIO_STOPPED) output->device = device;
+  }
   output->mixes_seen = SDL_AtomicGet(&mixes);
   output->mixed_at = SDL_GetTicks64();
   for (int channel = 0; channel < CHANNEL_COUNT; channel++) output->ends_at[channel] = 0;
@@ -220,6 +230,8 @@ static int open_output(Output* output, int say) {
  * new devices; quitting it leaves none. */
 static void close_output(Output* output) {
   if (!output->open) return;
+  if (output->resting) SDL_UnlockAudioDevice(output->device);
+  output->resting = 0;
   Mix_HaltChannel(-1);
   Mix_CloseAudio();
   SDL_QuitSubSystem(SDL_INIT_AUDIO);
@@ -229,11 +241,7 @@ static void close_output(Output* output) {
 /* Whether the open output still plays: SDL marks an output whose server went away as stopped,
  * and one whose server stopped answering is no longer mixed for. */
 static int output_alive(Output* output, Uint64 now) {
-  int playing = 0;
-  /* The mixer keeps its device's number to itself; it is among the first few. */
-  for (SDL_AudioDeviceID device = 1; device <= 8 && !playing; device++) {
-    playing = SDL_GetAudioDeviceStatus(device) == SDL_AUDIO_PLAYING;
-  }
+  int playing = SDL_GetAudioDeviceStatus(output->device) == SDL_AUDIO_PLAYING;
   int seen = SDL_AtomicGet(&mixes);
   if (seen != output->mixes_seen) {
     output->mixes_seen = seen;
@@ -291,7 +299,7 @@ static void take_orders(Round* round) {
 /* Makes sure that an output is open when something is to play, or when one was lost: a lost
  * output is tried again every WATCH_MS, and what was looping on it plays again. */
 static void keep_open(Output* output, Round* round, Uint64 now) {
-  if (output->open && !output_alive(output, now)) {
+  if (output->open && !output->resting && !output_alive(output, now)) {
     if (!output->lost) {
       fputs("zonbeli_sound: the audio output was lost; playing silently until it is back\n",
             stderr);
@@ -327,16 +335,28 @@ static void serve(Output* output, Round* round) {
     output->lost = 0;
     fputs("zonbeli_sound: the audio output is back\n", stderr);
   }
+  int started = 0;
   for (int channel = 0; channel < CHANNEL_COUNT; channel++) {
     if (round->stop[channel] != NULL) halt(output, round->stop[channel], now);
     if (round->play[channel] != NULL && output->open) {
       start(output, round->play[channel], channel, round->loops[channel], now);
+      started = 1;
     }
   }
   for (int i = 0; i < round->leaving_count; i++) halt(output, round->leaving[i], now);
-  if (output->open && !output->lost && now >= quiet_from(output) &&
+  if (started && output->resting) {
+    SDL_UnlockAudioDevice(output->device);
+    output->resting = 0;
+    output->mixed_at = now;
+  }
+  if (output->open && !output->resting && !output->lost && now >= quiet_from(output) &&
       now - quiet_from(output) >= QUIET_MS) {
-    close_output(output);
+    if (output->device != 0) {
+      SDL_LockAudioDevice(output->device);
+      output->resting = 1;
+    } else {
+      close_output(output);
+    }
   }
   for (int i = 0; i < round->leaving_count; i++) {
     sample_memory_free(round->leaving[i]->chunk.abuf, round->leaving[i]->chunk.alen);
@@ -345,7 +365,7 @@ static void serve(Output* output, Round* round) {
 
 /* How long the worker may sleep: for good while the output rests, WATCH_MS otherwise. */
 static Uint32 nap(const Output* output) {
-  return output->open || output->lost ? WATCH_MS : SDL_MUTEX_MAXWAIT;
+  return (output->open && !output->resting) || output->lost ? WATCH_MS : SDL_MUTEX_MAXWAIT;
 }
 
 static void give_back(Round* round) {
@@ -377,6 +397,8 @@ static void finish(Output* output) {
 
 static int work(void* unused) {
   (void)unused;
+  /* A play waits for this thread to start it: on a busy machine it should not wait long. */
+  SDL_SetThreadPriority(SDL_THREAD_PRIORITY_HIGH);
   Output output;
   SDL_memset(&output, 0, sizeof output);
   int opened = open_output(&output, 1);
