@@ -10,5 +10,8 @@ out="${1:-$here/sounds}"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 
-"${CXX:-g++}" -std=c++20 -O2 -Wall -Wextra -I "$root/game" -o "$work/make_sounds" "$root/tools/make_sounds.cpp"
+# The sounds' levels are measured with libebur128.
+read -ra ebur128 <<<"$(pkg-config --cflags --libs libebur128)"
+"${CXX:-g++}" -std=c++20 -O2 -Wall -Wextra -I "$root/game" -I "$root/tools" -o "$work/make_sounds" \
+  "$root/tools/make_sounds.cpp" "$root/tools/loudness.cpp" "${ebur128[@]}"
 "$work/make_sounds" "$out"

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
-// Synthesises the ten sounds of Zonbeli as 16-bit mono WAV files:
+// Synthesises the ten sounds of Zonbeli as 16-bit mono WAV files, each at its loudness in the
+// game's balance:
 //
 //   make_sounds <output folder>
 //
@@ -17,10 +18,10 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 #include "form1.h"
+#include "loudness.h"
 
 namespace {
 
@@ -141,13 +142,6 @@ double peak_of(const Signal& s) {
   double p = 0;
   for (double x : s) p = std::max(p, std::abs(x));
   return p;
-}
-
-void normalise(Signal& s, double peak_dbfs) {
-  double p = peak_of(s);
-  if (p <= 0) return;
-  double gain = std::pow(10.0, peak_dbfs / 20.0) / p;
-  for (double& x : s) x *= gain;
 }
 
 void remove_dc(Signal& s) {
@@ -345,7 +339,6 @@ Signal turn_sound() {
     s[i] = tone * std::exp(-std::max(0.0, t - 0.03) / 0.03);
   }
   fade(s, rate, 0.002, 0.015);
-  normalise(s, -3);
   return s;
 }
 
@@ -367,17 +360,16 @@ Signal refuse_sound() {
     }
     Biquad dull = Biquad::lowpass(rate, 800, 0.7);
     for (double& x : buzz) x = dull(x);
+    // The low half-tone leans to one side; centred before the fades, each buzz starts and ends
+    // on silence.
+    remove_dc(buzz);
     fade(buzz, rate, 0.004, 0.02);
     mix_into(s, buzz, samples_for(starts[b], rate), 1.0);
   }
-  fade(s, rate, 0.0, 0.01);
-  remove_dc(s);
-  normalise(s, -3);
   return s;
 }
 
-// 移動: a light tick of a small wooden block. Kept a little softer than the others because it
-// comes with every key press.
+// 移動: a light tick of a small wooden block.
 Signal move_sound() {
   const int rate = kEffectRate;
   Signal s(samples_for(0.06, rate));
@@ -391,7 +383,6 @@ Signal move_sound() {
     s[i] += 0.4 * (1.0 - fraction_of(i, hit)) * soft(noise.symmetric());
   }
   fade(s, rate, 0.0005, 0.02);
-  normalise(s, -4);
   return s;
 }
 
@@ -410,7 +401,6 @@ Signal about_sound() {
     add_mode(s, rate, start, 4.16 * f, 0.06, 0.035, 0.0008);
   }
   fade(s, rate, 0.001, 0.3);
-  normalise(s, -3);
   return s;
 }
 
@@ -452,7 +442,6 @@ Signal bomb_sound() {
     s[i] = fuse + 0.8 * rumble * swell * release;
   }
   fade(s, rate, 0.02, 0.2);
-  normalise(s, -3);
   return s;
 }
 
@@ -483,7 +472,6 @@ Signal star_sound() {
     s[i] *= 1.0 - 0.4 * twinkle * (0.5 + 0.5 * std::sin(kTau * 17 * t));
   }
   fade(s, rate, 0.001, 0.15);
-  normalise(s, -3);
   return s;
 }
 
@@ -515,7 +503,6 @@ Signal erase_sound() {
     if (2.76 * freq < 16000) add_mode(s, rate, start, 2.76 * freq, 0.3 * amp, 0.5 * decay, 0.0003);
   }
   fade(s, rate, 0.0008, 0.12);
-  normalise(s, -3);
   return s;
 }
 
@@ -540,7 +527,6 @@ Signal land_sound() {
                              {1600, 0.25, 0.018}};
   for (const auto& m : board) add_mode(s, rate, 0.0004, m[0], m[1], m[2]);
   fade(s, rate, 0.0003, 0.03);
-  normalise(s, -3);
   return s;
 }
 
@@ -557,8 +543,8 @@ Signal game_over_sound() {
              samples_for(starts[n], rate), 1.0);
   }
   mix_into(s, koto(rate, midi_to_hz(52), 0.5, noise, rate), samples_for(0.98, rate), 0.7);
-  fade(s, rate, 0.0, 0.3);
-  normalise(s, -3);
+  // A string starts on its full pluck; a breath of a fade keeps the first one from clicking.
+  fade(s, rate, 0.002, 0.3);
   return s;
 }
 
@@ -728,11 +714,20 @@ Signal music() {
   filter_loop(drone, Biquad::lowpass(rate, 700, 0.7));
   for (size_t i = 0; i < length; i++) loop[i] += 0.16 * drone[i];
 
-  // Plucked strings are all attack, so the level is set by the average, not by the peaks:
-  // about -21 dBFS, well under the effects, with the rare sharpest attack bent below -4 dBFS.
+  // Plucked strings are all attack: the rare sharpest one is bent to at most 17 dB above the
+  // average, so that no single pluck decides how loud the music may be. Its level is set with
+  // the other sounds'.
   double gain = std::pow(10.0, -21.0 / 20.0) / rms_of(loop);
   for (double& x : loop) x *= gain;
   soft_limit(loop, 0.4, std::pow(10.0, -4.0 / 20.0));
+
+  // Switched on, the music plays from its first sample. It begins a little before the first
+  // downbeat, on the quietest sample there, so it comes in without a click and cuts no note;
+  // turned round as a whole, the loop keeps its seam.
+  size_t start = length - samples_for(0.025, rate);
+  for (size_t i = start; i < length - samples_for(0.005, rate); i++)
+    if (std::abs(loop[i]) < std::abs(loop[start])) start = i;
+  std::rotate(loop.begin(), loop.begin() + static_cast<std::ptrdiff_t>(start), loop.end());
   return loop;
 }
 
@@ -776,6 +771,46 @@ void write_wav(const std::filesystem::path& path, int rate, const Signal& s) {
   if (!out) throw std::runtime_error("cannot write " + path.string());
 }
 
+// --------------------------------------------------------------------------------------------
+// The balance. Every sound is set by its loudness, not its peak: the loudest 100 ms for an
+// effect, the whole for the music. The answers to the player's own keys (移動, 回転, 石着地) are
+// equally loud; the rewards and the game's end stand out above them; the refusal and the about
+// bell are no louder; the music lies well below. Levels are in LU against the answers to the
+// keys.
+constexpr double kActionLoudness = -16.0;  // LUFS, where the peaks allow it
+constexpr double kAction = 0.0;
+constexpr double kReward = 3.0;
+constexpr double kAside = -1.0;
+constexpr double kMusic = -7.0;
+// No sound may peak above this; when one would, all are lowered together, keeping the balance.
+constexpr double kCeiling = -1.0;  // dBFS
+
+struct Voice {
+  std::int32_t zonbeli::Form1::*slot;
+  Signal (*make)();
+  double place;
+};
+
+struct Made {
+  const zonbeli::音定義* sound;
+  Signal signal;
+  int rate;
+  double loudness;  // LUFS as made
+  double gain_db;   // what brings it to its place
+  double peak_db;   // dBFS as made
+
+  double headroom() const { return kCeiling - (peak_db + gain_db); }
+};
+
+Made level(const zonbeli::音定義& sound, const Voice& voice) {
+  Made m{&sound, voice.make(), sound.flags == 1 ? kMusicRate : kEffectRate, 0, 0, 0};
+  m.loudness = sound.flags == 1 ? zonbeli::loudness::integrated(m.signal, m.rate)
+                                : zonbeli::loudness::loudest_100ms(m.signal, m.rate);
+  m.gain_db = kActionLoudness + voice.place - m.loudness;
+  m.peak_db = zonbeli::loudness::dbfs(peak_of(m.signal));
+  return m;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -786,24 +821,45 @@ int main(int argc, char** argv) {
   try {
     const std::filesystem::path folder(argv[1]);
     std::filesystem::create_directories(folder);
-    // The game's table names the files; each slot has its voice here.
-    const std::pair<std::int32_t zonbeli::Form1::*, Signal (*)()> voices[] = {
-        {&zonbeli::Form1::音_回転, turn_sound},        {&zonbeli::Form1::音_禁止, refuse_sound},
-        {&zonbeli::Form1::音_移動, move_sound},        {&zonbeli::Form1::音_その他, about_sound},
-        {&zonbeli::Form1::音_爆出現, bomb_sound},      {&zonbeli::Form1::音_星出現, star_sound},
-        {&zonbeli::Form1::音_石消去, erase_sound},     {&zonbeli::Form1::音_石着地, land_sound},
-        {&zonbeli::Form1::音_面終了, game_over_sound}, {&zonbeli::Form1::音_BGM, music},
+    // The game's table names the files; each slot has its voice and its place in the balance.
+    const Voice voices[] = {
+        {&zonbeli::Form1::音_回転, turn_sound, kAction},
+        {&zonbeli::Form1::音_禁止, refuse_sound, kAside},
+        {&zonbeli::Form1::音_移動, move_sound, kAction},
+        {&zonbeli::Form1::音_その他, about_sound, kAside},
+        {&zonbeli::Form1::音_爆出現, bomb_sound, kReward},
+        {&zonbeli::Form1::音_星出現, star_sound, kReward},
+        {&zonbeli::Form1::音_石消去, erase_sound, kReward},
+        {&zonbeli::Form1::音_石着地, land_sound, kAction},
+        {&zonbeli::Form1::音_面終了, game_over_sound, kReward},
+        {&zonbeli::Form1::音_BGM, music, kMusic},
     };
+    std::vector<Made> made;
     for (const zonbeli::音定義& sound : zonbeli::音_一覧) {
       const auto voice = std::find_if(std::begin(voices), std::end(voices),
-                                      [&](const auto& v) { return v.first == sound.slot; });
+                                      [&](const Voice& v) { return v.slot == sound.slot; });
       if (voice == std::end(voices))
         throw std::runtime_error("no voice for " + std::string(sound.name));
-      Signal s = voice->second();
-      const int rate = sound.flags == 1 ? kMusicRate : kEffectRate;
-      std::filesystem::path path = folder / (std::string(sound.name) + ".wav");
-      write_wav(path, rate, s);
-      std::printf("%s  %.3f s\n", path.string().c_str(), seconds_at(s.size(), rate));
+      made.push_back(level(sound, *voice));
+    }
+    // The loudest a sound may peak sets how loud they can all be.
+    const auto tightest =
+        std::min_element(made.begin(), made.end(),
+                         [](const Made& a, const Made& b) { return a.headroom() < b.headroom(); });
+    if (tightest->headroom() < 0) {
+      const double lower = -tightest->headroom();
+      std::printf("all %.1f dB under the aim, for %s to peak under %.0f dBFS\n", lower,
+                  std::string(tightest->sound->name).c_str(), kCeiling);
+      for (Made& m : made) m.gain_db -= lower;
+    }
+    for (Made& m : made) {
+      const double gain = std::pow(10.0, m.gain_db / 20.0);
+      for (double& x : m.signal) x *= gain;
+      std::filesystem::path path = folder / (std::string(m.sound->name) + ".wav");
+      write_wav(path, m.rate, m.signal);
+      std::printf("%s  %.3f s  %.1f LUFS  peak %.1f dBFS\n", path.string().c_str(),
+                  seconds_at(m.signal.size(), m.rate), m.loudness + m.gain_db,
+                  zonbeli::loudness::dbfs(peak_of(m.signal)));
     }
   } catch (const std::exception& e) {
     std::fprintf(stderr, "make_sounds: %s\n", e.what());
