@@ -484,6 +484,8 @@ TEST_F(Sound, ALoadHoldsLittleMoreThanTheFinishedSound) {
   const long long finished = static_cast<long long>(2 * ms(3000));
   const std::tuple<const char*, Bytes, long long> loads[] = {
       {"16-bit mono at 44.1 kHz", mono(square(5000, 3000)), 4096},
+      // Claiming more than it holds, it is not given room for what it claims.
+      {"data size 3 GB", with(mono(square(5000, 3000)), 40, 0xC0000000u), 4096},
       {"16-bit stereo at 48 kHz", wav({.channels = 2, .rate = 48000}, noise(4 * 144000, 4)),
        4 * 144000 + 128 * 1024},
   };
