@@ -123,21 +123,11 @@ static inline float sample_at(SampleType type, const Uint8* p) {
       return (float)((p[0] - 128) * 256);
     case SAMPLE_S16:
       return (float)(Sint16)read_le16(p);
-    case SAMPLE_S24: {
-      Sint32 v = (Sint32)(p[0] | (p[1] << 8) | (p[2] << 16));
-      return (float)(v >= 0x800000 ? v - 0x1000000 : v) / 256.0f;
-    }
     case SAMPLE_S32:
       return (float)(Sint32)read_le32(p) / 65536.0f;
     case SAMPLE_F32: {
       Uint32 bits = read_le32(p);
       float x;
-      memcpy(&x, &bits, sizeof x);
-      return from_float(x);
-    }
-    case SAMPLE_F64: {
-      Uint64 bits = read_le32(p) | (Uint64)read_le32(p + 4) << 32;
-      double x;
       memcpy(&x, &bits, sizeof x);
       return from_float(x);
     }
@@ -173,17 +163,11 @@ static void decode(const WaveImage* wave, Sint64 first, int count, float* out) {
     case SAMPLE_S16:
       decode_as(SAMPLE_S16, wave, first, count, out);
       break;
-    case SAMPLE_S24:
-      decode_as(SAMPLE_S24, wave, first, count, out);
-      break;
     case SAMPLE_S32:
       decode_as(SAMPLE_S32, wave, first, count, out);
       break;
     case SAMPLE_F32:
       decode_as(SAMPLE_F32, wave, first, count, out);
-      break;
-    case SAMPLE_F64:
-      decode_as(SAMPLE_F64, wave, first, count, out);
       break;
   }
 }
@@ -265,20 +249,28 @@ static int convert(const WaveImage* wave, Sint16* out, Uint64 out_frames) {
 }
 
 /* The image's samples in the mixer's format, in a buffer of exactly their size. */
-Uint8* wave_samples(const WaveImage* wave, Uint32* out_bytes) {
+Uint8* wave_samples(WaveImage* wave, Uint32* out_bytes) {
+  if (wave->type == SAMPLE_S16 && wave->channels == OUTPUT_CHANNELS && wave->rate == OUTPUT_RATE &&
+      SDL_BYTEORDER == SDL_LIL_ENDIAN) {
+    Uint32 bytes = (Uint32)(wave->frames * sizeof(Sint16));
+    Uint8* samples = wave_adopt(wave);
+    if (samples == NULL) {
+      sound_refuse("out of memory");
+      return NULL;
+    }
+    *out_bytes = bytes;
+    return samples;
+  }
   Uint64 out_frames =
       (wave->frames * (Uint64)OUTPUT_RATE + (Uint64)wave->rate - 1u) / (Uint64)wave->rate;
   size_t bytes = (size_t)(out_frames * sizeof(Sint16));
   Uint8* samples = sample_memory_allocate(bytes);
-  if (samples == NULL) {
-    sound_refuse("out of memory");
-    return NULL;
-  }
-  if (wave->type == SAMPLE_S16 && wave->channels == OUTPUT_CHANNELS && wave->rate == OUTPUT_RATE &&
-      SDL_BYTEORDER == SDL_LIL_ENDIAN) {
-    memcpy(samples, wave->data, bytes);
-  } else if (!convert(wave, (Sint16*)(void*)samples, out_frames)) {
+  if (samples != NULL && !convert(wave, (Sint16*)(void*)samples, out_frames)) {
     sample_memory_free(samples, bytes);
+    samples = NULL;
+  }
+  wave_release(wave);
+  if (samples == NULL) {
     sound_refuse("out of memory");
     return NULL;
   }

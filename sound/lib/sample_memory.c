@@ -4,6 +4,7 @@
 
 #include <SDL_stdinc.h>
 #include <stdlib.h>
+#include <string.h>
 #include <sys/mman.h>
 
 #define HUGE_PAGE ((size_t)2 << 20)
@@ -14,6 +15,14 @@ void* sample_memory_allocate(size_t bytes) {
   if (posix_memalign(&block, HUGE_PAGE, bytes) != 0) return NULL;
   madvise(block, bytes, MADV_HUGEPAGE);
   return block;
+}
+
+void* sample_memory_adopt(void* block, size_t bytes) {
+  if (bytes < HUGE_PAGE) return block;
+  void* copy = sample_memory_allocate(bytes);
+  if (copy != NULL) memcpy(copy, block, bytes);
+  SDL_free(block);
+  return copy;
 }
 
 /* A huge-page block came from the C library, whatever SDL's own memory functions are. */

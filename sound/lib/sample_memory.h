@@ -14,6 +14,11 @@ extern "C" {
  * most of the cost of filling a long sound. */
 void* sample_memory_allocate(size_t bytes);
 
+/* A block of `bytes` bytes or more from SDL_malloc, as a block of sample memory of `bytes` bytes:
+ * the same block when it is small, a copy in huge pages otherwise, the original given back; NULL
+ * when memory runs out, the original given back too. */
+void* sample_memory_adopt(void* block, size_t bytes);
+
 /* Gives back a block from sample_memory_allocate, which must be told the same size. NULL does
  * nothing. */
 void sample_memory_free(void* block, size_t bytes);

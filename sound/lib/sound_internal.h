@@ -11,14 +11,16 @@
  * the game's own files load by a plain copy and a stereo mix would only double the memory. */
 enum { OUTPUT_RATE = 44100, OUTPUT_CHANNELS = 1 };
 
-typedef enum { SAMPLE_U8, SAMPLE_S16, SAMPLE_S24, SAMPLE_S32, SAMPLE_F32, SAMPLE_F64 } SampleType;
+/* The sample types SDL's WAV reader gives: 24-bit samples come widened to 32, and coded ones
+ * (ADPCM, A-law, mu-law) decoded to 16. */
+typedef enum { SAMPLE_U8, SAMPLE_S16, SAMPLE_S32, SAMPLE_F32 } SampleType;
 
 typedef struct {
   SampleType type;
   unsigned channels;
   unsigned frame_bytes;
   int rate;
-  const Uint8* data;
+  Uint8* data; /* the decoded samples, SDL's, held until adopted or released */
   Uint64 frames;
 } WaveImage;
 
@@ -36,12 +38,18 @@ int sound_refuse(const char* format, ...);
 /* Clears the reason after a load that succeeded. */
 void sound_accept(void);
 
-/* Finds the format and the samples of a RIFF/WAVE image of `length` bytes; 0, refused with its
- * reason, when it is damaged or in a format that does not play. */
+/* Decodes a RIFF/WAVE image of `length` bytes; 0, refused with its reason and holding nothing,
+ * when it is damaged or in a format that does not play. */
 int wave_parse(const Uint8* image, size_t length, WaveImage* wave);
 
+/* The decoded samples as a block of sample memory, which the caller now holds. */
+Uint8* wave_adopt(WaveImage* wave);
+
+/* Gives back the decoded samples. */
+void wave_release(WaveImage* wave);
+
 /* The image's samples in the mixer's format, in a block of sample memory of exactly their size;
- * NULL, refused, when memory runs out. */
-Uint8* wave_samples(const WaveImage* wave, Uint32* out_bytes);
+ * NULL, refused, when memory runs out. The decoded samples are adopted or released either way. */
+Uint8* wave_samples(WaveImage* wave, Uint32* out_bytes);
 
 #endif

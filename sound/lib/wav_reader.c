@@ -1,10 +1,13 @@
 // SPDX-License-Identifier: MIT
-/* Reading WAV images: where a RIFF/WAVE image keeps its format and its samples, and why one that
- * does not play was refused. */
+/* Reading WAV images through SDL's WAV reader, and why one that does not play was refused. */
+#include <SDL_audio.h>
+#include <SDL_error.h>
+#include <SDL_rwops.h>
 #include <stdarg.h>
 #include <stdio.h>
 #include <string.h>
 
+#include "sample_memory.h"
 #include "sound_internal.h"
 #include "zonbeli_sound.h"
 
@@ -31,110 +34,197 @@ const char* dsLoadError(void) {
   return refusal;
 }
 
-/* WAVE_FORMAT_EXTENSIBLE names its sample type by GUID; this is the tail shared by all of them
- * after the 32-bit format tag. */
-static const Uint8 extensible_guid_tail[12] = {0x00, 0x00, 0x10, 0x00, 0x80, 0x00,
-                                               0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+/* The image as SDL reads it: its own bytes in up to four pieces, and up to two size fields
+ * given anew, found where they lie in the image. */
+typedef struct {
+  size_t from, length;
+} Piece;
 
-enum { TAG_PCM = 1, TAG_FLOAT = 3, TAG_EXTENSIBLE = 0xFFFE };
+typedef struct {
+  size_t at;
+  Uint32 value;
+} Size;
 
-static int parse_format(const Uint8* fmt, Uint32 size, WaveImage* wave) {
-  if (size < 16) return sound_refuse("its fmt chunk is too short");
-  Uint32 tag = read_le16(fmt);
-  Uint16 channels = read_le16(fmt + 2);
-  Uint32 rate = read_le32(fmt + 4);
-  Uint16 block_align = read_le16(fmt + 12);
-  Uint16 bits = read_le16(fmt + 14);
-  if (tag == TAG_EXTENSIBLE) {
-    if (size < 40 || read_le16(fmt + 16) < 22 ||
-        memcmp(fmt + 28, extensible_guid_tail, sizeof extensible_guid_tail) != 0) {
-      return sound_refuse("its extensible fmt chunk is damaged");
+typedef struct {
+  const Uint8* image;
+  size_t length;
+  size_t at;
+  Piece pieces[4];
+  int count;
+  Size sizes[2];
+  int resized;
+} View;
+
+static Sint64 view_size(SDL_RWops* rw) {
+  return (Sint64)((View*)rw->hidden.unknown.data1)->length;
+}
+
+static Sint64 view_seek(SDL_RWops* rw, Sint64 offset, int whence) {
+  View* view = rw->hidden.unknown.data1;
+  Sint64 base = whence == RW_SEEK_SET   ? 0
+                : whence == RW_SEEK_CUR ? (Sint64)view->at
+                                        : (Sint64)view->length;
+  if (offset > (Sint64)view->length - base || base + offset < 0) {
+    return SDL_SetError("seek outside the image");
+  }
+  view->at = (size_t)(base + offset);
+  return (Sint64)view->at;
+}
+
+static size_t view_read(SDL_RWops* rw, void* out, size_t size, size_t count) {
+  View* view = rw->hidden.unknown.data1;
+  if (size == 0) return 0;
+  size_t items = SDL_min(count, (view->length - view->at) / size);
+  Uint8* to = out;
+  size_t left = items * size, start = 0;
+  for (int p = 0; p < view->count && left > 0; start += view->pieces[p++].length) {
+    const Piece* piece = &view->pieces[p];
+    if (view->at >= start + piece->length) continue;
+    size_t from = piece->from + (view->at - start);
+    size_t bytes = SDL_min(left, start + piece->length - view->at);
+    memcpy(to, view->image + from, bytes);
+    for (int f = 0; f < view->resized; f++) {
+      for (size_t i = 0; i < 4; i++) {
+        size_t at = view->sizes[f].at + i;
+        if (at >= from && at < from + bytes)
+          to[at - from] = (Uint8)(view->sizes[f].value >> (8 * i));
+      }
     }
-    tag = read_le32(fmt + 24);
+    to += bytes;
+    view->at += bytes;
+    left -= bytes;
   }
-  if (tag != TAG_PCM && tag != TAG_FLOAT) {
-    return sound_refuse("its samples are coded (format 0x%04X); only PCM and float play",
-                        (unsigned)tag);
+  return items;
+}
+
+static size_t view_write(SDL_RWops* rw, const void* in, size_t size, size_t count) {
+  (void)rw, (void)in, (void)size, (void)count;
+  return 0;
+}
+
+static int view_close(SDL_RWops* rw) {
+  SDL_FreeRW(rw);
+  return 0;
+}
+
+static void resize(View* view, size_t at, size_t size) {
+  view->sizes[view->resized++] = (Size){at, (Uint32)SDL_min(size, 0xFFFFFFFEu)};
+}
+
+/* Where SDL and the files in the wild part ways. A RIFF size too small to hold even "WAVE"
+ * means the whole image. A data size of 0 or 0xFFFFFFFF, which streaming tools write before they
+ * know it and SDL takes for an empty sound, or one larger than the image, which SDL would
+ * allocate before finding the image shorter, means all that follows. A fmt chunk after the data,
+ * which SDL refuses, is read before it. 0, refused, for a fmt chunk larger than the image. */
+static int smooth_over(View* view) {
+  const Uint8* image = view->image;
+  const size_t length = view->length;
+  size_t data = 0, fmt = 0, fmt_end = 0;
+  int fmt_first = 0;
+  if (read_le32(image + 4) < 4) resize(view, 4, length - 8);
+  for (size_t pos = 12; length - pos >= 8;) {
+    size_t size = read_le32(image + pos + 4);
+    size_t room = length - pos - 8;
+    size_t next = pos + 8 + size + (size & 1u);
+    if (memcmp(image + pos, "fmt ", 4) == 0) {
+      if (size > room) return sound_refuse("its fmt chunk is cut short");
+      if (data == 0) {
+        fmt_first = 1;
+      } else if (!fmt_first) {
+        fmt = pos;
+        fmt_end = SDL_min(next, length);
+        break;
+      }
+    } else if (memcmp(image + pos, "data", 4) == 0 && data == 0) {
+      data = pos;
+      if (size == 0 || size == 0xFFFFFFFFu || size > room) {
+        resize(view, pos + 4, room);
+        break;
+      }
+      if (fmt_first) break;
+    }
+    if (size > room) break;
+    pos = SDL_min(next, length);
   }
-  if (channels == 0) return sound_refuse("it has no channels");
-  if (tag == TAG_PCM && bits == 8) {
-    wave->type = SAMPLE_U8;
-  } else if (tag == TAG_PCM && bits == 16) {
-    wave->type = SAMPLE_S16;
-  } else if (tag == TAG_PCM && bits == 24) {
-    wave->type = SAMPLE_S24;
-  } else if (tag == TAG_PCM && bits == 32) {
-    wave->type = SAMPLE_S32;
-  } else if (tag == TAG_FLOAT && bits == 32) {
-    wave->type = SAMPLE_F32;
-  } else if (tag == TAG_FLOAT && bits == 64) {
-    wave->type = SAMPLE_F64;
+  if (fmt_end == 0) {
+    view->pieces[view->count++] = (Piece){0, length};
   } else {
-    return sound_refuse("%u-bit %s samples do not play", (unsigned)bits,
-                        tag == TAG_FLOAT ? "float" : "integer");
+    view->pieces[view->count++] = (Piece){0, data};
+    view->pieces[view->count++] = (Piece){fmt, fmt_end - fmt};
+    view->pieces[view->count++] = (Piece){data, fmt - data};
+    view->pieces[view->count++] = (Piece){fmt_end, length - fmt_end};
   }
-  if (rate < MIN_RATE || rate > MAX_RATE) {
-    return sound_refuse("its rate of %u Hz is outside %u to %u Hz", (unsigned)rate, MIN_RATE,
-                        MAX_RATE);
-  }
-  if (block_align != (Uint32)channels * (bits / 8u)) {
-    return sound_refuse("its block size %u does not fit %u channels of %u bits",
-                        (unsigned)block_align, (unsigned)channels, (unsigned)bits);
-  }
-  wave->channels = channels;
-  wave->frame_bytes = block_align;
-  wave->rate = (int)rate;
   return 1;
 }
 
-/* Streaming tools write the RIFF and data sizes before they know them, as 0 or 0xFFFFFFFF, and
- * a file cut short claims more than it holds: in each case the sound runs to the image's end.
- * Every other size is checked against the bytes actually given before it is used. */
-static int size_unknown(Uint32 size, size_t room) {
-  return size == 0 || size == 0xFFFFFFFFu || size > room;
+/* SDL gives every PCM and float image in one of these, and a coded one decoded to 16 bits. */
+static int type_of(SDL_AudioFormat format, SampleType* type) {
+  switch (format) {
+    case AUDIO_U8:
+      *type = SAMPLE_U8;
+      return 1;
+    case AUDIO_S16LSB:
+      *type = SAMPLE_S16;
+      return 1;
+    case AUDIO_S32LSB:
+      *type = SAMPLE_S32;
+      return 1;
+    case AUDIO_F32LSB:
+      *type = SAMPLE_F32;
+      return 1;
+    default:
+      return 0;
+  }
 }
 
 int wave_parse(const Uint8* image, size_t length, WaveImage* wave) {
   if (length < 12 || memcmp(image, "RIFF", 4) != 0 || memcmp(image + 8, "WAVE", 4) != 0) {
     return sound_refuse("it is not a RIFF/WAVE file");
   }
-  Uint32 riff_size = read_le32(image + 4);
-  size_t end =
-      riff_size < 4 || size_unknown(riff_size, length - 8) ? length : 8 + (size_t)riff_size;
-  size_t pos = 12;
-  const Uint8* fmt = NULL;
-  Uint32 fmt_size = 0;
-  const Uint8* data = NULL;
-  size_t data_size = 0;
-  while (end - pos >= 8) {
-    const Uint8* id = image + pos;
-    size_t size = read_le32(image + pos + 4);
-    pos += 8;
-    if (memcmp(id, "data", 4) == 0) {
-      if (data != NULL) return sound_refuse("it has two data chunks");
-      if (size_unknown((Uint32)size, end - pos)) size = end - pos;
-      data = image + pos;
-      data_size = size;
-    } else if (size > end - pos) {
-      if (memcmp(id, "fmt ", 4) == 0) return sound_refuse("its fmt chunk is cut short");
-      break;
-    } else if (memcmp(id, "fmt ", 4) == 0) {
-      if (fmt != NULL) return sound_refuse("it has two fmt chunks");
-      fmt = image + pos;
-      fmt_size = (Uint32)size;
-    }
-    pos += size;
-    /* Odd-sized chunks are followed by a pad byte, which a last chunk may lack. */
-    if ((size & 1u) != 0 && pos < end) pos++;
+  View view = {.image = image, .length = length};
+  if (!smooth_over(&view)) return 0;
+  SDL_RWops* rw = SDL_AllocRW();
+  if (rw == NULL) return sound_refuse("out of memory");
+  rw->type = SDL_RWOPS_UNKNOWN;
+  rw->size = view_size;
+  rw->seek = view_seek;
+  rw->read = view_read;
+  rw->write = view_write;
+  rw->close = view_close;
+  rw->hidden.unknown.data1 = &view;
+  SDL_AudioSpec spec;
+  Uint8* samples = NULL;
+  Uint32 bytes = 0;
+  if (SDL_LoadWAV_RW(rw, 1, &spec, &samples, &bytes) == NULL) {
+    return sound_refuse("%s", SDL_GetError());
   }
-  if (fmt == NULL) return sound_refuse("it has no fmt chunk");
-  if (data == NULL) return sound_refuse("it has no data chunk");
-  if (!parse_format(fmt, fmt_size, wave)) return 0;
-  wave->frames = data_size / wave->frame_bytes;
-  if (wave->frames == 0) return sound_refuse("its data chunk holds no sound");
-  if (wave->frames / (Uint64)wave->rate >= MAX_SECONDS) {
-    return sound_refuse("it lasts %u minutes or more", MAX_SECONDS / 60u);
+  wave->channels = spec.channels;
+  wave->frame_bytes = spec.channels * (SDL_AUDIO_BITSIZE(spec.format) / 8u);
+  wave->rate = spec.freq;
+  wave->data = samples;
+  wave->frames = wave->frame_bytes == 0 ? 0 : bytes / wave->frame_bytes;
+  if (!type_of(spec.format, &wave->type) || wave->frame_bytes == 0) {
+    sound_refuse("SDL read it as samples of format 0x%04X, which do not play", spec.format);
+  } else if (wave->rate < (int)MIN_RATE || wave->rate > (int)MAX_RATE) {
+    sound_refuse("its rate of %d Hz is outside %u to %u Hz", wave->rate, MIN_RATE, MAX_RATE);
+  } else if (wave->frames == 0) {
+    sound_refuse("its data chunk holds no sound");
+  } else if (wave->frames / (Uint64)wave->rate >= MAX_SECONDS) {
+    sound_refuse("it lasts %u minutes or more", MAX_SECONDS / 60u);
+  } else {
+    return 1;
   }
-  wave->data = data;
-  return 1;
+  wave_release(wave);
+  return 0;
+}
+
+Uint8* wave_adopt(WaveImage* wave) {
+  Uint8* samples = sample_memory_adopt(wave->data, (size_t)wave->frames * wave->frame_bytes);
+  wave->data = NULL;
+  return samples;
+}
+
+void wave_release(WaveImage* wave) {
+  SDL_FreeWAV(wave->data);
+  wave->data = NULL;
 }

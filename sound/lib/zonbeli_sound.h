@@ -37,20 +37,21 @@ extern "C" {
  * and every buffer stay valid throughout. */
 ZONBELI_SOUND_API int32_t dsInitialize(intptr_t window);
 
-/* Makes a playable buffer from a complete RIFF/WAVE image of `length` bytes: PCM of 8, 16, 24
- * or 32 bits, or float of 32 or 64 bits, with any number of channels, at 4 to 192 kHz, for less
- * than ten minutes. Everything plays in mono at 44.1 kHz: the channels are mixed down to their
- * mean, and a sound at another rate is resampled. An image already in that format (16-bit mono
- * at 44.1 kHz) is taken as it is and loads fastest. A RIFF or data size of 0 or 0xFFFFFFFF, as
- * streaming tools leave them, or one larger than the image, means that the sound runs to the
- * image's end, so a file cut short plays as far as it goes. The bytes are copied, so the caller
- * may release them as soon as this returns. Returns 0 for a device handle that is not the open
- * one, and for an image that is damaged or in any other format; dsLoadError then says why. */
+/* Makes a playable buffer from a complete RIFF/WAVE image of `length` bytes, as SDL's WAV
+ * reader reads it: PCM of 8, 16, 24 or 32 bits, float of 32 bits, A-law, mu-law or ADPCM, with
+ * up to 255 channels, at 4 to 192 kHz, for less than ten minutes. Everything plays in mono at
+ * 44.1 kHz: the channels are mixed down to their mean, and a sound at another rate is resampled.
+ * An image already in that format (16-bit mono at 44.1 kHz) is taken as it is and loads fastest.
+ * A RIFF or data size of 0 or 0xFFFFFFFF, as streaming tools leave them, or one larger than the
+ * image, means that the sound runs to the image's end, so a file cut short plays as far as it
+ * goes. The bytes are copied, so the caller may release them as soon as this returns. Returns 0
+ * for a device handle that is not the open one, and for an image that is damaged or in any other
+ * format; dsLoadError then says why. */
 ZONBELI_SOUND_API int32_t dsCreateDSB(int32_t device, const void* image, size_t length,
                                       int32_t flags);
 
-/* Why the last dsCreateDSB returned 0, in a few English words ("24-bit float samples do not
- * play"); "" after a load that succeeded. */
+/* Why the last dsCreateDSB returned 0, in a few English words ("64-bit IEEE floating-point format
+ * not supported"); "" after a load that succeeded. */
 ZONBELI_SOUND_API const char* dsLoadError(void);
 
 /* Starts the buffer once from its beginning and returns at once. */
