@@ -1,13 +1,10 @@
 // SPDX-License-Identifier: MIT
 // zonbeli: the game in its window.
-#include <fontconfig/fontconfig.h>
-
 #include <QApplication>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <thread>
 
 #include "binding.h"
 #include "command_line.h"
@@ -81,7 +78,7 @@ int main(int argc, char** argv) {
   // Reading the font configuration is a good part of the wait for the first
   // screen and needs nothing from the toolkit: it runs while the toolkit
   // starts, and the toolkit then finds it done.
-  std::thread([] { FcInit(); }).detach();
+  zonbeli::ReadFontConfigurationAhead();
   // The game repaints a few small rectangles at a time. Shared-memory images
   // would cost a round trip to the X server before every repaint, where
   // sending the few pixels along costs none.

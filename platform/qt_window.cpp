@@ -143,7 +143,10 @@ void SurfaceWidget::mousePressEvent(QMouseEvent* event) {
 }
 
 GameWindow::GameWindow(SoundLibrary& sound, WindowServices* between)
-    : random_(), font_list_([] { QFontDatabase::families(); }) {
+    : random_(), font_list_([] {
+        AwaitFontConfiguration();
+        QFontDatabase::families();
+      }) {
   setWindowTitle(QStringLiteral("Zonbeli"));
   setWindowIcon(QIcon(QStringLiteral(":/pictures/icon.png")));
   QPalette palette = this->palette();
