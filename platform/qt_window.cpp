@@ -20,6 +20,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPainter>
+#include <QStyleOptionMenuItem>
 #include <QTime>
 #include <QWindow>
 #include <cerrno>
@@ -70,6 +71,28 @@ int MouseButton(Qt::MouseButton button) {
       return 0;
   }
 }
+
+// The style marks a caption of the bar only while its menu is open; walked
+// with the keyboard, the bar must show where the keyboard is without one.
+class MenuBar : public QMenuBar {
+ public:
+  using QMenuBar::QMenuBar;
+
+ protected:
+  void initStyleOption(QStyleOptionMenuItem* option, const QAction* action) const override {
+    QMenuBar::initStyleOption(option, action);
+    if (hasFocus() && (option->state & QStyle::State_Selected)) {
+      option->state |= QStyle::State_Sunken;
+    }
+  }
+
+  // Return on その他 and Escape leave the bar without a place; the keyboard
+  // goes back to the window, also when the bar was given it by F10.
+  void keyPressEvent(QKeyEvent* event) override {
+    QMenuBar::keyPressEvent(event);
+    if (activeAction() == nullptr && hasFocus()) parentWidget()->setFocus(Qt::MenuBarFocusReason);
+  }
+};
 
 }  // namespace
 
@@ -182,13 +205,15 @@ GameWindow::~GameWindow() {
 }
 
 void GameWindow::buildMenus() {
-  QMenuBar* bar = menuBar();
+  auto* bar = new MenuBar(this);
+  setMenuBar(bar);
   // The green belongs to the window's face, not to its menus. A palette with
   // no role marked as set would still take the window's green.
   QPalette desktop = QApplication::palette();
   desktop.setResolveMask(~QPalette::ResolveMask{0});
   bar->setPalette(desktop);
   QMenu* game = bar->addMenu(QStringLiteral("ゲーム"));
+  first_menu_ = game;
   QAction* start = game->addAction(QStringLiteral("開始"));
   QAction* quit = game->addAction(QStringLiteral("終了"));
   QMenu* option = bar->addMenu(QStringLiteral("ｵﾌﾟｼｮﾝ"));
@@ -216,9 +241,38 @@ void GameWindow::buildMenus() {
 
 // A menu closed with Escape leaves the menu bar holding the keyboard, to walk
 // its captions with the arrows, and the next Escape only lets go of the bar.
-// The player is back in the game: every key goes to it again.
+// The player is back in the game: every key goes to it again. Only the
+// keyboard walking on to その他, which opens no menu, stays on the bar, for
+// Return to choose it.
 void GameWindow::takeKeysBack() {
-  if (QApplication::activePopupWidget() == nullptr) setFocus(Qt::OtherFocusReason);
+  if (QApplication::activePopupWidget() != nullptr) return;
+  const QAction* at = menuBar()->activeAction();
+  if (menuBar()->hasFocus() && at != nullptr && at->menu() == nullptr) return;
+  setFocus(Qt::OtherFocusReason);
+}
+
+// The keyboard's ways into the menus, as on the desktops: Alt pressed and
+// let go alone marks the first caption of the bar (the bar does that
+// itself), and F10 opens the first menu; then the arrows walk the bar and
+// the menus, Return chooses, Escape closes. F10 again closes them. While a
+// menu or the bar holds the keyboard, the keys they have no use for come
+// here and go no further: none reaches the game until the menus close.
+bool GameWindow::menuKeys(const QKeyEvent& event) {
+  const bool menus_hold_keys =
+      QApplication::activePopupWidget() != nullptr || menuBar()->hasFocus();
+  if (event.key() != Qt::Key_F10 || event.modifiers() != Qt::NoModifier) return menus_hold_keys;
+  if (event.isAutoRepeat()) return true;
+  if (menus_hold_keys) {
+    if (QWidget* popup = QApplication::activePopupWidget()) popup->close();
+    setFocus(Qt::OtherFocusReason);
+    return true;
+  }
+  // The bar holds the keyboard while its menus are open, as after Alt, so
+  // that the arrows can walk on to その他 and Return choose it there.
+  menuBar()->setFocus(Qt::MenuBarFocusReason);
+  menuBar()->setActiveAction(first_menu_->menuAction());
+  first_menu_->setActiveAction(first_menu_->actions().constFirst());
+  return true;
 }
 
 // An open menu holds the keyboard, so a key let go meanwhile comes up there;
@@ -324,6 +378,7 @@ Form1& GameWindow::deliver(Input input, int key) {
 }
 
 void GameWindow::keyPressEvent(QKeyEvent* event) {
+  if (menuKeys(*event)) return;
   const int key = VirtualKey(event->key());
   const int shift = ShiftState(event->modifiers());
   deliver(Input::KeyDown, key).Form_KeyDown(key, shift);

@@ -15,6 +15,7 @@
 #include "services.h"
 
 class QAction;
+class QMenu;
 
 namespace zonbeli {
 
@@ -101,12 +102,14 @@ class GameWindow : public QMainWindow, public WindowServices, public QAbstractNa
   void tick();
   void armTick();
   void takeKeysBack();
+  bool menuKeys(const QKeyEvent& event);
   void closeOnTermination();
   Form1& deliver(Input input, int key = 0);
 
   Canvas canvas_{ScreenPixelRatio()};
   SurfaceWidget* surface_ = nullptr;
   QAction* bgm_ = nullptr;
+  QMenu* first_menu_ = nullptr;
   int tick_fd_ = -1;
   QSocketNotifier* tick_notifier_ = nullptr;
   bool tick_armed_ = false;
