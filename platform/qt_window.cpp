@@ -87,10 +87,11 @@ class MenuBar : public QMenuBar {
   }
 
   // Return on その他 and Escape leave the bar without a place; the keyboard
-  // goes back to the window, also when the bar was given it by F10.
+  // goes back to the window, also when the bar was given it by F10 or when
+  // the about box of その他 would hand it back to the bar on closing.
   void keyPressEvent(QKeyEvent* event) override {
     QMenuBar::keyPressEvent(event);
-    if (activeAction() == nullptr && hasFocus()) parentWidget()->setFocus(Qt::MenuBarFocusReason);
+    if (activeAction() == nullptr) parentWidget()->setFocus(Qt::MenuBarFocusReason);
   }
 };
 
