@@ -215,6 +215,9 @@ QRect Canvas::FillBox(float x1, float y1, float x2, float y2, Rgb colour) {
 // next fill of the box takes all of it away.
 QRect Canvas::PrintText(float x, float y, const std::string& text, Rgb colour, double points) {
   QPainter painter(&image_);
+  // A painter takes a density below 1 for 1; a surface shown smaller than
+  // its own size is scaled here.
+  if (ratio_ < 1.0) painter.scale(ratio_, ratio_);
   QFont font = font_;
   font.setPointSizeF(points);
   painter.setFont(font);

@@ -20,10 +20,12 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPainter>
+#include <QScreen>
 #include <QStyleOptionMenuItem>
 #include <QTime>
 #include <QWindow>
 #include <cerrno>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -130,22 +132,40 @@ SurfaceWidget::SurfaceWidget(Canvas& canvas, QWidget* parent) : QWidget(parent),
   setFocusPolicy(Qt::NoFocus);
 }
 
+void SurfaceWidget::showAt(double scale) {
+  scale_ = scale;
+  setFixedSize(static_cast<int>(std::ceil(Canvas::kWidth * scale)),
+               static_cast<int>(std::ceil(Canvas::kHeight * scale)));
+}
+
 void SurfaceWidget::changed(const QRect& area) {
   if (area.isEmpty()) return;
-  pending_ += area;
-  update(area);
+  const QRect shown = scale_ == 1.0 ? area
+                                    : QRectF(area.x() * scale_, area.y() * scale_,
+                                             area.width() * scale_, area.height() * scale_)
+                                          .toAlignedRect()
+                                          .adjusted(-1, -1, 1, 1);
+  pending_ += shown;
+  update(shown);
 }
 
 void SurfaceWidget::push() {
   if (!pending_.isEmpty()) repaint(pending_);
 }
 
-// The canvas is held at the screen's density, so it goes out pixel for
-// pixel; only if the window has since moved to a screen of another density
-// is it resized, smoothly.
+// The canvas is held at the screen's density, times the scale it is shown
+// at, so it goes out pixel for pixel; only if the window has since moved to
+// a screen of another density is it resized, smoothly.
 void SurfaceWidget::paintEvent(QPaintEvent* event) {
   QPainter painter(this);
-  const QImage& image = canvas_.image();
+  const QImage& canvas = canvas_.image();
+  QImage shown;
+  if (scale_ != 1.0) {
+    shown = QImage(canvas.constBits(), canvas.width(), canvas.height(), canvas.bytesPerLine(),
+                   canvas.format());
+    shown.setDevicePixelRatio(canvas.devicePixelRatio() / scale_);
+  }
+  const QImage& image = scale_ == 1.0 ? canvas : shown;
   painter.setRenderHint(QPainter::SmoothPixmapTransform,
                         image.devicePixelRatio() != devicePixelRatioF());
   // A rectangle at a time: under a clip of many rectangles the copy goes
@@ -160,7 +180,7 @@ void SurfaceWidget::paintEvent(QPaintEvent* event) {
 
 void SurfaceWidget::mousePressEvent(QMouseEvent* event) {
   if (onMouseDown) {
-    const QPointF at = event->position();
+    const QPointF at = event->position() / scale_;
     onMouseDown(MouseButton(event->button()), ShiftState(event->modifiers()),
                 static_cast<float>(at.x()) * kTwips, static_cast<float>(at.y()) * kTwips);
   }
@@ -185,6 +205,7 @@ GameWindow::GameWindow(SoundLibrary& sound, WindowServices* between)
     deliver(Input::Click).Form_MouseDown(button, shift, x, y);
   };
   buildMenus();
+  fitScreen();
 
   started_ns_ = MonotonicNanoseconds();
   tick_fd_ = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
@@ -313,6 +334,27 @@ void GameWindow::closeOnTermination() {
   sigemptyset(&action.sa_mask);
   action.sa_flags = SA_RESTART;
   for (const int signal : {SIGTERM, SIGINT, SIGHUP}) sigaction(signal, &action, nullptr);
+}
+
+// A screen whose free area is smaller than the window shows all of it: the
+// surface is drawn smaller, at the same proportions, its texts rendered at
+// the size they are shown. The frame the window manager adds is not known
+// before the window is shown; room is kept for a title bar and borders
+// somewhat larger than most desktops draw.
+void GameWindow::fitScreen() {
+  constexpr int kTitleBar = 40;
+  constexpr int kBorder = 4;
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  if (screen == nullptr) return;
+  const QRect room = screen->availableGeometry();
+  const double across = static_cast<double>(room.width() - 2 * kBorder) / Canvas::kWidth;
+  const double down =
+      static_cast<double>(room.height() - kTitleBar - kBorder - menuBar()->sizeHint().height()) /
+      Canvas::kHeight;
+  const double scale = std::min(across, down);
+  if (scale >= 1.0 || scale <= 0.0) return;
+  canvas_ = Canvas(ScreenPixelRatio() * scale);
+  surface_->showAt(scale);
 }
 
 QAction* GameWindow::menuAction(const QString& caption) const {

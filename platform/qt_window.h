@@ -21,13 +21,16 @@ namespace zonbeli {
 
 class Form1;
 
-// Shows the canvas. What is drawn on it is marked here and painted at the
-// next Refresh, or when the current event ends: only the marked parts,
+// Shows the canvas, at its own size or smaller on a small screen. What is drawn on it is marked
+// here and painted at the next Refresh, or when the current event ends: only the marked parts,
 // never the whole surface for a changed cell.
 class SurfaceWidget : public QWidget {
  public:
   SurfaceWidget(Canvas& canvas, QWidget* parent);
 
+  // Shows the surface at `scale` screen pixels to a surface pixel; the
+  // canvas must be drawn at that scale too.
+  void showAt(double scale);
   void changed(const QRect& area);
   // Paints at once what changed since the last paint; nothing when nothing did.
   void push();
@@ -41,6 +44,7 @@ class SurfaceWidget : public QWidget {
 
  private:
   Canvas& canvas_;
+  double scale_ = 1.0;
   QRegion pending_;
 };
 
@@ -99,6 +103,7 @@ class GameWindow : public QMainWindow, public WindowServices, public QAbstractNa
 
  private:
   void buildMenus();
+  void fitScreen();
   void tick();
   void armTick();
   void takeKeysBack();

@@ -1,13 +1,14 @@
 # SPDX-License-Identifier: MIT
 # Sourced by the scripts that drive the real window. start_virtual_display
-# starts a private X server on a display nobody else uses, exports DISPLAY,
-# and leaves the server's process id in $xvfb for the caller to stop.
+# [WIDTHxHEIGHT] starts a private X server (1024x768 unless told) on a
+# display nobody else uses, exports DISPLAY, and leaves the server's process
+# id in $xvfb for the caller to stop.
 start_virtual_display() {
   local number_file
   number_file=$(mktemp)
   # -noreset: the server would otherwise reset each time its last client
   # leaves, and refuse whoever connects meanwhile.
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$number_file" >/dev/null 2>&1 &
+  Xvfb -displayfd 3 -screen 0 "${1:-1024x768}x24" -nolisten tcp -noreset 3>"$number_file" >/dev/null 2>&1 &
   xvfb=$!
   for _ in $(seq 100); do [ -s "$number_file" ] && break; sleep 0.05; done
   [ -s "$number_file" ] || { echo "Xvfb did not start"; return 1; }
