@@ -135,8 +135,9 @@ case $case in
     xdotool key F10; sleep 0.4
     xdotool key Right; sleep 0.4
     xdotool key Return; sleep 2
-    [ -s "$work/played.raw" ] && [ "$(tr -d '\0' <"$work/played.raw" | head -c 1 | wc -c)" -eq 1 ] ||
+    if [ ! -s "$work/played.raw" ] || [ "$(tr -d '\0' <"$work/played.raw" | head -c 1 | wc -c)" -ne 1 ]; then
       fail "no music reached the sound driver after F10, →, Return"
+    fi
     xdotool key Escape
     expect_end 0
     ;;
@@ -165,8 +166,9 @@ case $case in
   missing_font)
     xdotool key Escape
     expect_end 0
-    [ "$(wc -l <"$work/stderr")" -eq 1 ] && grep -q 'IPAPMincho.*fonts-ipafont-mincho' "$work/stderr" ||
+    if [ "$(wc -l <"$work/stderr")" -ne 1 ] || ! grep -q 'IPAPMincho.*fonts-ipafont-mincho' "$work/stderr"; then
       fail "not one line naming the missing font and its package: '$(cat "$work/stderr")'"
+    fi
     ;;
   *) fail "no such case" ;;
 esac
