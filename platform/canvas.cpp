@@ -44,6 +44,9 @@ void SayIfFaceMissing(const QFont& font) {
                qPrintable(kFace), qPrintable(drawn), kFacePackage);
 }
 
+// The cells' pitch: a 34-pixel picture and the line after it.
+constexpr int kCell = 35;
+
 QColor ToQColor(Rgb c) {
   return QColor(c.r, c.g, c.b);
 }
@@ -187,8 +190,14 @@ const QImage& Canvas::Drawing(Picture p, QSize device_size) {
 
 QRect Canvas::PaintPicture(Picture picture, float x, float y) {
   text_box_ = QRect();
-  const QRect device =
-      DeviceRect(QRect(QPoint(TwipsToPixels(x), TwipsToPixels(y)), this->picture(picture).size()));
+  const QPoint at(TwipsToPixels(x), TwipsToPixels(y));
+  const QSize size = this->picture(picture).size();
+  QRect device = DeviceRect(QRect(at, size));
+  // Shown smaller than its own size, a cell's one-pixel line would come and
+  // go from cell to cell; each cell leaves exactly one device pixel for it.
+  if (ratio_ < 1.0 && size == QSize(kCell - 1, kCell - 1)) {
+    device = DeviceRect(QRect(at, QSize(kCell, kCell))).adjusted(0, 0, -1, -1);
+  }
   Blit(image_, Drawing(picture, device.size()), device.topLeft());
   return Touched(device);
 }
