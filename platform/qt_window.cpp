@@ -178,7 +178,10 @@ void SurfaceWidget::paintEvent(QPaintEvent* event) {
   pending_ -= event->region();
 }
 
+// A click on the game also takes the keyboard back from a menu bar marked
+// by Alt.
 void SurfaceWidget::mousePressEvent(QMouseEvent* event) {
+  window()->setFocus(Qt::MouseFocusReason);
   if (onMouseDown) {
     const QPointF at = event->position() / scale_;
     onMouseDown(MouseButton(event->button()), ShiftState(event->modifiers()),
