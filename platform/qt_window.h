@@ -21,9 +21,10 @@ namespace zonbeli {
 
 class Form1;
 
-// Shows the canvas, at its own size or smaller on a small screen. What is drawn on it is marked
-// here and painted at the next Refresh, or when the current event ends: only the marked parts,
-// never the whole surface for a changed cell.
+// Shows the canvas, at its own size or smaller on a small screen. What is
+// drawn on it is marked here and painted at the next Refresh, or when the
+// current event ends: only the marked parts, never the whole surface for a
+// changed cell.
 class SurfaceWidget : public QWidget {
  public:
   SurfaceWidget(Canvas& canvas, QWidget* parent);
