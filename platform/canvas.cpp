@@ -1,13 +1,17 @@
 // SPDX-License-Identifier: MIT
 #include "canvas.h"
 
+#include <fontconfig/fontconfig.h>
+
 #include <QFontDatabase>
 #include <QGuiApplication>
 #include <QPainter>
 #include <QScreen>
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
+#include <future>
 #include <stdexcept>
 
 static void InitPictureResources() {
@@ -18,10 +22,29 @@ namespace zonbeli {
 
 namespace {
 
-// The window asks for the font it was designed with; where that font is
-// missing, the free IPA proportional Mincho stands in for it.
-const QString kWindowFont = QString::fromUtf8("ＭＳ Ｐ明朝");
-const QString kSubstituteFont = QStringLiteral("IPAPMincho");
+// The window was designed with "ＭＳ Ｐ明朝", which no free desktop has; the
+// free IPA proportional Mincho is its counterpart and is asked for by name,
+// so the font lookup finds it at once instead of failing over for each text.
+const QString kFace = QStringLiteral("IPAPMincho");
+constexpr const char* kFacePackage = "fonts-ipafont-mincho";
+
+std::future<void> g_font_configuration;
+
+// Without the face another one stands in: its glyphs may be wider, and
+// without any Japanese face the texts show as empty boxes. Said once.
+void SayIfFaceMissing(const QFont& font) {
+  static bool said = false;
+  if (said) return;
+  said = true;
+  const QString drawn = QFontInfo(font).family();
+  if (drawn == kFace) return;
+  std::fprintf(stderr,
+               "zonbeli: the font %s is missing, texts are drawn in %s instead; install %s\n",
+               qPrintable(kFace), qPrintable(drawn), kFacePackage);
+}
+
+// The cells' pitch: a 34-pixel picture and the line after it.
+constexpr int kCell = 35;
 
 QColor ToQColor(Rgb c) {
   return QColor(c.r, c.g, c.b);
@@ -34,7 +57,14 @@ void InitialisePlatformResources() {
   if (done) return;
   done = true;
   InitPictureResources();
-  QFont::insertSubstitution(kWindowFont, kSubstituteFont);
+}
+
+void ReadFontConfigurationAhead() {
+  g_font_configuration = std::async(std::launch::async, [] { FcInit(); });
+}
+
+void AwaitFontConfiguration() {
+  if (g_font_configuration.valid()) g_font_configuration.wait();
 }
 
 // Pictures and boxes are copied pixel by pixel: they are opaque, so a copy
@@ -89,7 +119,7 @@ Canvas::Canvas(double ratio)
   image_.setDotsPerMeterY(3780);
   image_.setDevicePixelRatio(ratio_);
   image_.fill(QColor(0, 128, 0));
-  font_ = QFont(kWindowFont);
+  font_ = QFont(kFace);
   font_.setWeight(QFont::Normal);
   font_.setStyleHint(QFont::Serif);
 }
@@ -154,8 +184,15 @@ const QImage& Canvas::Drawing(Picture p, QSize device_size) {
 }
 
 QRect Canvas::PaintPicture(Picture picture, float x, float y) {
-  const QRect device =
-      DeviceRect(QRect(QPoint(TwipsToPixels(x), TwipsToPixels(y)), this->picture(picture).size()));
+  text_box_ = QRect();
+  const QPoint at(TwipsToPixels(x), TwipsToPixels(y));
+  const QSize size = this->picture(picture).size();
+  QRect device = DeviceRect(QRect(at, size));
+  // Shown smaller than its own size, a cell's one-pixel line would come and
+  // go from cell to cell; each cell leaves exactly one device pixel for it.
+  if (ratio_ < 1.0 && size == QSize(kCell - 1, kCell - 1)) {
+    device = DeviceRect(QRect(at, QSize(kCell, kCell))).adjusted(0, 0, -1, -1);
+  }
   Blit(image_, Drawing(picture, device.size()), device.topLeft());
   return Touched(device);
 }
@@ -166,7 +203,8 @@ QRect Canvas::FillBox(float x1, float y1, float x2, float y2, Rgb colour) {
   const int right = TwipsToPixels(std::max(x1, x2));
   const int top = TwipsToPixels(std::min(y1, y2));
   const int bottom = TwipsToPixels(std::max(y1, y2));
-  const QRect device = DeviceRect(QRect(QPoint(left, top), QPoint(right, bottom)));
+  text_box_ = QRect(QPoint(left, top), QPoint(right, bottom));
+  const QRect device = DeviceRect(text_box_);
   Fill(image_, device, qRgb(colour.r, colour.g, colour.b));
   return Touched(device);
 }
@@ -174,20 +212,41 @@ QRect Canvas::FillBox(float x1, float y1, float x2, float y2, Rgb colour) {
 // Glyphs only: whatever lies between the strokes shows through. The
 // baseline sits where the window's design font puts it (0.86 em below the
 // top), so the boxes that blank a text cover it whatever font stands in.
+//
+// A text written on a box just filled (the prompt on its panel, the level on
+// its strip) belongs to that box: a wider face standing in for the missing
+// one is narrowed to the room left in the box and clipped to it, so that the
+// next fill of the box takes all of it away.
 QRect Canvas::PrintText(float x, float y, const std::string& text, Rgb colour, double points) {
   QPainter painter(&image_);
+  // A painter takes a density below 1 for 1; a surface shown smaller than
+  // its own size is scaled here.
+  if (ratio_ < 1.0) painter.scale(ratio_, ratio_);
   QFont font = font_;
   font.setPointSizeF(points);
   painter.setFont(font);
+  SayIfFaceMissing(font);
   painter.setPen(ToQColor(colour));
   const double em = points * 96.0 / 72.0;
   const int ascent = static_cast<int>(std::floor(em * 0.86));
   const QPoint origin(TwipsToPixels(x), TwipsToPixels(y) + ascent);
   const QString shown = QString::fromStdString(text);
-  painter.drawText(origin, shown);
   // Ink may stray a pixel or two past the font's own measure of the text.
-  const QRect ink = painter.fontMetrics().boundingRect(shown).translated(origin);
-  return ink.adjusted(-2, -2, 2, 2).intersected(QRect(0, 0, kWidth, kHeight));
+  QRect ink = painter.fontMetrics().boundingRect(shown).translated(origin).adjusted(-2, -2, 2, 2);
+  const QRect box = text_box_;
+  if (box.contains(TwipsToPixels(x), TwipsToPixels(y))) {
+    painter.setClipRect(box);
+    const int room = box.right() - origin.x();
+    const int width = painter.fontMetrics().boundingRect(shown).right();
+    if (width > room && width > 0) {
+      painter.translate(origin);
+      painter.scale(static_cast<double>(room) / width, 1.0);
+      painter.translate(-origin);
+    }
+    ink = ink.intersected(box);
+  }
+  painter.drawText(origin, shown);
+  return ink.intersected(QRect(0, 0, kWidth, kHeight));
 }
 
 }  // namespace zonbeli

@@ -42,6 +42,9 @@ class Canvas {
   const QImage& picture(Picture p) const;
   const QImage& picture2x(Picture p) const;
 
+  // The family the texts are drawn in on this machine.
+  QString fontFamily() const;
+
  private:
   QRect DeviceRect(const QRect& area) const;
   QRect Touched(const QRect& device) const;
@@ -53,12 +56,22 @@ class Canvas {
   mutable std::array<QImage, static_cast<std::size_t>(Picture::Count)> pictures2x_;
   std::map<std::tuple<int, int, int>, QImage> resized_;
   QFont font_;
+  // The box filled last, in surface pixels, while nothing else was drawn
+  // since: the box a text drawn now is written on.
+  QRect text_box_;
 };
 
 // Device pixels to a pixel on the screen the window opens on.
 double ScreenPixelRatio();
 
-// Makes the pictures and the substitute font available; safe to call twice.
+// Makes the pictures available; safe to call twice.
 void InitialisePlatformResources();
+
+// Starts reading the font configuration on a thread of its own, before the
+// toolkit needs it.
+void ReadFontConfigurationAhead();
+// Returns when that reading is done (at once if it never started). Font
+// configuration read twice at the same time scans every font twice.
+void AwaitFontConfiguration();
 
 }  // namespace zonbeli

@@ -1,13 +1,10 @@
 // SPDX-License-Identifier: MIT
 // zonbeli: the game in its window.
-#include <fontconfig/fontconfig.h>
-
 #include <QApplication>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <thread>
 
 #include "binding.h"
 #include "command_line.h"
@@ -82,8 +79,7 @@ int main(int argc, char** argv) {
   // Reading the font configuration is a good part of the wait for the first
   // screen and needs nothing from the toolkit: it runs while the toolkit
   // starts, and the toolkit then finds it done.
-  std::thread font_config;
-  if (display) font_config = std::thread([] { FcInit(); });
+  if (display) zonbeli::ReadFontConfigurationAhead();
   // The game repaints a few small rectangles at a time. Shared-memory images
   // would cost a round trip to the X server before every repaint, where
   // sending the few pixels along costs none.
@@ -91,14 +87,13 @@ int main(int argc, char** argv) {
   qInstallMessageHandler(OnQtMessage);
   QApplication app(argc, argv);
   if (const int status = zonbeli::RefuseLeftOver(argc, argv); status >= 0) {
-    if (font_config.joinable()) font_config.join();
+    zonbeli::AwaitFontConfiguration();
     return status;
   }
   if (!display) {
     std::fprintf(stderr, "%s; %s\n", kNoDisplay, kHint);
     return 1;
   }
-  font_config.detach();
   g_window_system_up = true;
   std::atexit(SayDisplayLost);
   QApplication::setApplicationName(QStringLiteral("Zonbeli"));

@@ -20,9 +20,12 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPainter>
+#include <QScreen>
+#include <QStyleOptionMenuItem>
 #include <QTime>
 #include <QWindow>
 #include <cerrno>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -70,6 +73,29 @@ int MouseButton(Qt::MouseButton button) {
       return 0;
   }
 }
+
+// The style marks a caption of the bar only while its menu is open; walked
+// with the keyboard, the bar must show where the keyboard is without one.
+class MenuBar : public QMenuBar {
+ public:
+  using QMenuBar::QMenuBar;
+
+ protected:
+  void initStyleOption(QStyleOptionMenuItem* option, const QAction* action) const override {
+    QMenuBar::initStyleOption(option, action);
+    if (hasFocus() && (option->state & QStyle::State_Selected)) {
+      option->state |= QStyle::State_Sunken;
+    }
+  }
+
+  // Return on その他 and Escape leave the bar without a place; the keyboard
+  // goes back to the window, also when the bar was given it by F10 or when
+  // the about box of その他 would hand it back to the bar on closing.
+  void keyPressEvent(QKeyEvent* event) override {
+    QMenuBar::keyPressEvent(event);
+    if (activeAction() == nullptr) parentWidget()->setFocus(Qt::MenuBarFocusReason);
+  }
+};
 
 }  // namespace
 
@@ -126,22 +152,40 @@ SurfaceWidget::SurfaceWidget(Canvas& canvas, QWidget* parent) : QWidget(parent),
   setFocusPolicy(Qt::NoFocus);
 }
 
+void SurfaceWidget::showAt(double scale) {
+  scale_ = scale;
+  setFixedSize(static_cast<int>(std::ceil(Canvas::kWidth * scale)),
+               static_cast<int>(std::ceil(Canvas::kHeight * scale)));
+}
+
 void SurfaceWidget::changed(const QRect& area) {
   if (area.isEmpty()) return;
-  pending_ += area;
-  update(area);
+  const QRect shown = scale_ == 1.0 ? area
+                                    : QRectF(area.x() * scale_, area.y() * scale_,
+                                             area.width() * scale_, area.height() * scale_)
+                                          .toAlignedRect()
+                                          .adjusted(-1, -1, 1, 1);
+  pending_ += shown;
+  update(shown);
 }
 
 void SurfaceWidget::push() {
   if (!pending_.isEmpty()) repaint(pending_);
 }
 
-// The canvas is held at the screen's density, so it goes out pixel for
-// pixel; only if the window has since moved to a screen of another density
-// is it resized, smoothly.
+// The canvas is held at the screen's density, times the scale it is shown
+// at, so it goes out pixel for pixel; only if the window has since moved to
+// a screen of another density is it resized, smoothly.
 void SurfaceWidget::paintEvent(QPaintEvent* event) {
   QPainter painter(this);
-  const QImage& image = canvas_.image();
+  const QImage& canvas = canvas_.image();
+  QImage shown;
+  if (scale_ != 1.0) {
+    shown = QImage(canvas.constBits(), canvas.width(), canvas.height(), canvas.bytesPerLine(),
+                   canvas.format());
+    shown.setDevicePixelRatio(canvas.devicePixelRatio() / scale_);
+  }
+  const QImage& image = scale_ == 1.0 ? canvas : shown;
   painter.setRenderHint(QPainter::SmoothPixmapTransform,
                         image.devicePixelRatio() != devicePixelRatioF());
   // A rectangle at a time: under a clip of many rectangles the copy goes
@@ -154,16 +198,22 @@ void SurfaceWidget::paintEvent(QPaintEvent* event) {
   pending_ -= event->region();
 }
 
+// A click on the game also takes the keyboard back from a menu bar marked
+// by Alt.
 void SurfaceWidget::mousePressEvent(QMouseEvent* event) {
+  window()->setFocus(Qt::MouseFocusReason);
   if (onMouseDown) {
-    const QPointF at = event->position();
+    const QPointF at = event->position() / scale_;
     onMouseDown({Input::Kind::Click, MouseButton(event->button()), ShiftState(event->modifiers()),
                  static_cast<float>(at.x()) * kTwips, static_cast<float>(at.y()) * kTwips});
   }
 }
 
 GameWindow::GameWindow(SoundLibrary& sound, WindowServices* between)
-    : random_(), font_list_([] { QFontDatabase::families(); }) {
+    : random_(), font_list_([] {
+        AwaitFontConfiguration();
+        QFontDatabase::families();
+      }) {
   setWindowTitle(QStringLiteral("Zonbeli"));
   setWindowIcon(QIcon(QStringLiteral(":/pictures/icon.png")));
   QPalette palette = this->palette();
@@ -176,6 +226,7 @@ GameWindow::GameWindow(SoundLibrary& sound, WindowServices* between)
   setCentralWidget(surface_);
   surface_->onMouseDown = [this](const Input& click) { deliver(click); };
   buildMenus();
+  fitScreen();
 
   started_ns_ = MonotonicNanoseconds();
   tick_fd_ = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
@@ -197,13 +248,15 @@ GameWindow::~GameWindow() {
 }
 
 void GameWindow::buildMenus() {
-  QMenuBar* bar = menuBar();
+  auto* bar = new MenuBar(this);
+  setMenuBar(bar);
   // The green belongs to the window's face, not to its menus. A palette with
   // no role marked as set would still take the window's green.
   QPalette desktop = QApplication::palette();
   desktop.setResolveMask(~QPalette::ResolveMask{0});
   bar->setPalette(desktop);
   QMenu* game = bar->addMenu(QStringLiteral("ゲーム"));
+  first_menu_ = game;
   QAction* start = game->addAction(QStringLiteral("開始"));
   QAction* quit = game->addAction(QStringLiteral("終了"));
   QMenu* option = bar->addMenu(QStringLiteral("ｵﾌﾟｼｮﾝ"));
@@ -228,9 +281,38 @@ void GameWindow::buildMenus() {
 
 // A menu closed with Escape leaves the menu bar holding the keyboard, to walk
 // its captions with the arrows, and the next Escape only lets go of the bar.
-// The player is back in the game: every key goes to it again.
+// The player is back in the game: every key goes to it again. Only the
+// keyboard walking on to その他, which opens no menu, stays on the bar, for
+// Return to choose it.
 void GameWindow::takeKeysBack() {
-  if (QApplication::activePopupWidget() == nullptr) setFocus(Qt::OtherFocusReason);
+  if (QApplication::activePopupWidget() != nullptr) return;
+  const QAction* at = menuBar()->activeAction();
+  if (menuBar()->hasFocus() && at != nullptr && at->menu() == nullptr) return;
+  setFocus(Qt::OtherFocusReason);
+}
+
+// The keyboard's ways into the menus, as on the desktops: Alt pressed and
+// let go alone marks the first caption of the bar (the bar does that
+// itself), and F10 opens the first menu; then the arrows walk the bar and
+// the menus, Return chooses, Escape closes. F10 again closes them. While a
+// menu or the bar holds the keyboard, the keys they have no use for come
+// here and go no further: none reaches the game until the menus close.
+bool GameWindow::menuKeys(const QKeyEvent& event) {
+  const bool menus_hold_keys =
+      QApplication::activePopupWidget() != nullptr || menuBar()->hasFocus();
+  if (event.key() != Qt::Key_F10 || event.modifiers() != Qt::NoModifier) return menus_hold_keys;
+  if (event.isAutoRepeat()) return true;
+  if (menus_hold_keys) {
+    if (QWidget* popup = QApplication::activePopupWidget()) popup->close();
+    setFocus(Qt::OtherFocusReason);
+    return true;
+  }
+  // The bar holds the keyboard while its menus are open, as after Alt, so
+  // that the arrows can walk on to その他 and Return choose it there.
+  menuBar()->setFocus(Qt::MenuBarFocusReason);
+  menuBar()->setActiveAction(first_menu_->menuAction());
+  first_menu_->setActiveAction(first_menu_->actions().constFirst());
+  return true;
 }
 
 // An open menu holds the keyboard, so a key let go meanwhile comes up there;
@@ -268,6 +350,27 @@ void GameWindow::closeOnTermination() {
   sigemptyset(&action.sa_mask);
   action.sa_flags = SA_RESTART;
   for (const int signal : {SIGTERM, SIGINT, SIGHUP}) sigaction(signal, &action, nullptr);
+}
+
+// A screen whose free area is smaller than the window shows all of it: the
+// surface is drawn smaller, at the same proportions, its texts rendered at
+// the size they are shown. The frame the window manager adds is not known
+// before the window is shown; room is kept for a title bar and borders
+// somewhat larger than most desktops draw.
+void GameWindow::fitScreen() {
+  constexpr int kTitleBar = 40;
+  constexpr int kBorder = 4;
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  if (screen == nullptr) return;
+  const QRect room = screen->availableGeometry();
+  const double across = static_cast<double>(room.width() - 2 * kBorder) / Canvas::kWidth;
+  const double down =
+      static_cast<double>(room.height() - kTitleBar - kBorder - menuBar()->sizeHint().height()) /
+      Canvas::kHeight;
+  const double scale = std::min(across, down);
+  if (scale >= 1.0 || scale <= 0.0) return;
+  canvas_ = Canvas(ScreenPixelRatio() * scale);
+  surface_->showAt(scale);
 }
 
 QAction* GameWindow::menuAction(const QString& caption) const {
@@ -330,6 +433,7 @@ void GameWindow::deliver(const Input& input) {
 }
 
 void GameWindow::keyPressEvent(QKeyEvent* event) {
+  if (menuKeys(*event)) return;
   deliver({Input::Kind::KeyDown, VirtualKey(event->key()), ShiftState(event->modifiers())});
 }
 

@@ -16,18 +16,23 @@
 #include "services.h"
 
 class QAction;
+class QMenu;
 
 namespace zonbeli {
 
 class Form1;
 
-// Shows the canvas. What is drawn on it is marked here and painted at the
-// next Refresh, or when the current event ends: only the marked parts,
-// never the whole surface for a changed cell.
+// Shows the canvas, at its own size or smaller on a small screen. What is
+// drawn on it is marked here and painted at the next Refresh, or when the
+// current event ends: only the marked parts, never the whole surface for a
+// changed cell.
 class SurfaceWidget : public QWidget {
  public:
   SurfaceWidget(Canvas& canvas, QWidget* parent);
 
+  // Shows the surface at `scale` screen pixels to a surface pixel; the
+  // canvas must be drawn at that scale too.
+  void showAt(double scale);
   void changed(const QRect& area);
   // Paints at once what changed since the last paint; nothing when nothing did.
   void push();
@@ -41,6 +46,7 @@ class SurfaceWidget : public QWidget {
 
  private:
   Canvas& canvas_;
+  double scale_ = 1.0;
   QRegion pending_;
 };
 
@@ -91,15 +97,18 @@ class GameWindow : public QMainWindow, public WindowServices, public QAbstractNa
 
  private:
   void buildMenus();
+  void fitScreen();
   void tick();
   void armTick();
   void takeKeysBack();
+  bool menuKeys(const QKeyEvent& event);
   void closeOnTermination();
   void deliver(const Input& input);
 
   Canvas canvas_{ScreenPixelRatio()};
   SurfaceWidget* surface_ = nullptr;
   QAction* bgm_ = nullptr;
+  QMenu* first_menu_ = nullptr;
   int tick_fd_ = -1;
   QSocketNotifier* tick_notifier_ = nullptr;
   bool tick_armed_ = false;
@@ -108,7 +117,9 @@ class GameWindow : public QMainWindow, public WindowServices, public QAbstractNa
   int modal_depth_ = 0;
   std::mt19937 random_;
   // Fills the toolkit's font list while the window is built and the sounds
-  // load; the first text drawn would otherwise wait for it.
+  // load; the first text drawn would otherwise wait for it. It starts once
+  // the font configuration has been read, which would otherwise be read
+  // twice over, each time scanning every font where none are cached.
   std::thread font_list_;
   std::unique_ptr<Form1> game_;
 };

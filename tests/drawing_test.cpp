@@ -211,6 +211,26 @@ TEST_F(Drawing, TextIsGlyphsOnly) {
   EXPECT_LT(ink.width(), 15);
 }
 
+// The prompt belongs to its green panel: whatever face draws it (the suite
+// runs this once more with IPAPMincho hidden, and a wider face stands in),
+// no glyph lands outside the panel, and 開始 blanking the panel leaves none.
+TEST_F(Drawing, PromptStaysInsideItsPanelWhateverTheFace) {
+  if (std::getenv("FONTCONFIG_FILE") != nullptr) {
+    ASSERT_NE(window.canvas().fontFamily(), QStringLiteral("IPAPMincho"));
+  }
+  const QImage before = window.image().copy();
+  form.Form_KeyDown(65, 0);
+  const QRect ink = Difference(before, window.image());
+  ASSERT_FALSE(ink.isEmpty());
+  const QRect panel(QPoint(77, 92), QPoint(390, 385));
+  EXPECT_TRUE(panel.contains(ink))
+      << ink.x() << "," << ink.y() << " " << ink.width() << "x" << ink.height();
+  form.描画_四角形(2, 3, 4700, 4400, Form1::色_背景);
+  const QRect left = Difference(before, window.image());
+  EXPECT_TRUE(left.isEmpty()) << left.x() << "," << left.y() << " " << left.width() << "x"
+                              << left.height();
+}
+
 TEST_F(Drawing, BoxCoversBothCorners) {
   form.描画_四角形(2, 3, 4700, 4400, Form1::色_赤);
   EXPECT_EQ(window.drawing.back(), "box 1150 1375 5850 5775 255,0,0");

@@ -15,7 +15,8 @@ err=$(mktemp); trap 'rm -f "$err"' EXIT
 for help in --help -h; do
   run "$help"
   [ "$status" -eq 0 ] || fail "$help: status $status"
-  { grep -q 'Usage: zonbeli' <<<"$out" && grep -q 'Esc' <<<"$out" && grep -q 'no options' <<<"$out"; } ||
+  { grep -q 'Usage: zonbeli' <<<"$out" && grep -q 'Esc' <<<"$out" && grep -q 'F10' <<<"$out" &&
+      grep -q 'no options' <<<"$out"; } ||
     fail "$help: $out"
   [ ! -s "$err" ] || fail "$help wrote to standard error"
 done

@@ -16,7 +16,7 @@ start_virtual_display() {
   number_file=$(mktemp)
   # -noreset: the server would otherwise reset each time its last client
   # leaves, and refuse whoever connects meanwhile.
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$number_file" >/dev/null 2>&1 &
+  Xvfb -displayfd 3 -screen 0 "${1:-1024x768}x24" -nolisten tcp -noreset 3>"$number_file" >/dev/null 2>&1 &
   # shellcheck disable=SC2034 # for the caller to stop
   xvfb=$!
   for _ in $(seq 100); do [ -s "$number_file" ] && break; sleep 0.05; done
