@@ -137,6 +137,10 @@ const QImage& Canvas::picture2x(Picture p) const {
   return twice;
 }
 
+QString Canvas::fontFamily() const {
+  return QFontInfo(font_).family();
+}
+
 // The device pixels of a surface rectangle: every device pixel that the
 // rectangle covers at least half of. At 1.5 the one-pixel line between two
 // cells is then always one device pixel wide, where rounding each edge the
