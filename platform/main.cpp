@@ -12,6 +12,7 @@
 #include "binding.h"
 #include "command_line.h"
 #include "qt_window.h"
+#include "session_bus.h"
 
 namespace {
 
@@ -78,6 +79,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "%s; %s\n", kNoDisplay, kHint);
     return 1;
   }
+  zonbeli::KeepFromStartingASessionBus();
   // Reading the font configuration is a good part of the wait for the first
   // screen and needs nothing from the toolkit: it runs while the toolkit
   // starts, and the toolkit then finds it done.

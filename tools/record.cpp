@@ -25,6 +25,7 @@
 #include "qt_window.h"
 #include "recording_file.h"
 #include "scenario_runner.h"
+#include "session_bus.h"
 
 namespace zonbeli {
 
@@ -196,6 +197,7 @@ class Recorder : public WindowServices {
 }  // namespace zonbeli
 
 int main(int argc, char** argv) {
+  zonbeli::KeepFromStartingASessionBus();
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Zonbeli"));
   const QStringList arguments = QApplication::arguments();

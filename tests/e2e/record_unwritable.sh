@@ -25,7 +25,7 @@ run() {
     cd "$work/folder" && exec "$record" "$1"
   ) 2>"$work/said" &
   game=$!
-  for _ in $(seq 50); do kill -0 "$game" 2>/dev/null || break; sleep 0.1; done
+  for _ in $(seq 20); do kill -0 "$game" 2>/dev/null || break; sleep 0.1; done
   kill -TERM "$game" 2>/dev/null # the player closes the window
   status=0; wait "$game" || status=$?
   game=
