@@ -30,6 +30,7 @@
 #include <thread>
 
 #include "form1.h"
+#include "sample_memory.h"
 
 namespace zonbeli {
 
@@ -50,6 +51,9 @@ qint64 MonotonicNanoseconds() {
   clock_gettime(CLOCK_MONOTONIC, &now);
   return static_cast<qint64>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
 }
+
+// Sound files go into the sound library's memory for long sounds.
+constexpr FileBytes::Memory kSampleMemory{sample_memory_allocate, sample_memory_free};
 
 constexpr const char* kChangedWhileRead = "the file changed while it was being read";
 
@@ -428,7 +432,7 @@ bool GameWindow::ReadWholeFile(const std::string& path, FileBytes& bytes, std::s
   struct stat before {};
   if (file.fd < 0 || fstat(file.fd, &before) != 0) return refuse(nullptr);
   if (onFileMeasured) onFileMeasured(path);
-  bytes.resize(static_cast<std::size_t>(before.st_size));
+  bytes.allocate(static_cast<std::size_t>(before.st_size), kSampleMemory);
   std::size_t filled = 0;
   while (filled < bytes.size()) {
     const ssize_t got = read(file.fd, bytes.data() + filled, bytes.size() - filled);
