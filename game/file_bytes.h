@@ -1,61 +1,59 @@
 // SPDX-License-Identifier: MIT
-// The bytes of a sound file as read into memory.
-//
-// A fresh page costs a fault the first time it is touched, and the game reads
-// megabytes of music while the player waits for the window. Large blocks are
-// therefore asked for in huge pages, and the bytes are left unset until the
-// file fills them, instead of being zeroed first.
+// The bytes of a sound file as read into memory. The window that reads the
+// file also says where the memory comes from: the sound library's own, fit
+// for megabytes of music, on the desktop; plain memory in the tests. The
+// game only looks at the bytes.
 #pragma once
-
-#include <sys/mman.h>
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <new>
-#include <utility>
-#include <vector>
 
 namespace zonbeli {
 
-template <typename T>
-struct BulkAllocator {
-  using value_type = T;
-  static constexpr std::size_t kHugePage = std::size_t{2} << 20;
+class FileBytes {
+ public:
+  // Where a block of bytes comes from and goes back to. `allocate` answers
+  // nullptr when it has none; `release` is told the size it was asked for.
+  struct Memory {
+    void* (*allocate)(std::size_t bytes);
+    void (*release)(void* block, std::size_t bytes);
+  };
 
-  BulkAllocator() = default;
-  template <typename U>
-  explicit BulkAllocator(const BulkAllocator<U>& /*other*/) {}
+  FileBytes() = default;
+  FileBytes(const FileBytes&) = delete;
+  FileBytes& operator=(const FileBytes&) = delete;
+  ~FileBytes() { clear(); }
 
-  T* allocate(std::size_t count) {
-    const std::size_t bytes = count * sizeof(T);
-    void* block = nullptr;
-    if (bytes >= kHugePage) {
-      if (posix_memalign(&block, kHugePage, bytes) != 0) block = nullptr;
-      if (block != nullptr) madvise(block, bytes, MADV_HUGEPAGE);
-    } else {
-      block = std::malloc(bytes);
-    }
+  // Replaces what is held with `count` bytes from `memory`, unset until
+  // written; std::bad_alloc when there is no memory for them.
+  void allocate(std::size_t count, const Memory& memory) {
+    clear();
+    if (count == 0) return;
+    void* block = memory.allocate(count);
     if (block == nullptr) throw std::bad_alloc();
-    return static_cast<T*>(block);
-  }
-  void deallocate(T* block, std::size_t /*count*/) { std::free(block); }
-
-  template <typename U>
-  void construct(U* at) {
-    ::new (static_cast<void*>(at)) U;
-  }
-  template <typename U, typename... Args>
-  void construct(U* at, Args&&... args) {
-    ::new (static_cast<void*>(at)) U(std::forward<Args>(args)...);
+    data_ = static_cast<std::uint8_t*>(block);
+    size_ = count;
+    memory_ = memory;
   }
 
-  template <typename U>
-  bool operator==(const BulkAllocator<U>& /*other*/) const {
-    return true;
+  void clear() {
+    if (data_ != nullptr) memory_.release(data_, size_);
+    data_ = nullptr;
+    size_ = 0;
   }
+
+  std::uint8_t* data() { return data_; }
+  const std::uint8_t* data() const { return data_; }
+  std::size_t size() const { return size_; }
+  bool empty() const { return size_ == 0; }
+  const std::uint8_t* begin() const { return data_; }
+  const std::uint8_t* end() const { return data_ + size_; }
+
+ private:
+  std::uint8_t* data_ = nullptr;
+  std::size_t size_ = 0;
+  Memory memory_{};
 };
-
-using FileBytes = std::vector<std::uint8_t, BulkAllocator<std::uint8_t>>;
 
 }  // namespace zonbeli

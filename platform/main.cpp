@@ -9,6 +9,7 @@
 #include "binding.h"
 #include "command_line.h"
 #include "qt_window.h"
+#include "session_bus.h"
 
 namespace {
 
@@ -71,6 +72,7 @@ void OnQtMessage(QtMsgType type, const QMessageLogContext& /*context*/, const QS
 
 int main(int argc, char** argv) {
   if (const int status = zonbeli::HandleCommandLine(argc, argv); status >= 0) return status;
+  zonbeli::KeepFromStartingASessionBus();
   // Only the toolkit knows its own options. Without a display it starts off
   // screen all the same, so that a wrong argument is still told from a
   // missing display.

@@ -2,6 +2,7 @@
 #include "qt_window.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/timerfd.h>
 #include <unistd.h>
 #include <xcb/xcb.h>
@@ -11,7 +12,6 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QIcon>
@@ -33,6 +33,7 @@
 #include <thread>
 
 #include "form1.h"
+#include "sample_memory.h"
 
 namespace zonbeli {
 
@@ -53,6 +54,22 @@ qint64 MonotonicNanoseconds() {
   clock_gettime(CLOCK_MONOTONIC, &now);
   return static_cast<qint64>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
 }
+
+// Sound files go into the sound library's memory for long sounds.
+constexpr FileBytes::Memory kSampleMemory{sample_memory_allocate, sample_memory_free};
+
+constexpr const char* kChangedWhileRead = "the file changed while it was being read";
+
+// Closed when it goes out of scope, however the reading ends.
+struct FileDescriptor {
+  explicit FileDescriptor(int opened) : fd(opened) {}
+  FileDescriptor(const FileDescriptor&) = delete;
+  FileDescriptor& operator=(const FileDescriptor&) = delete;
+  ~FileDescriptor() {
+    if (fd >= 0) close(fd);
+  }
+  const int fd;
+};
 
 int g_close_request[2] = {-1, -1};
 
@@ -509,18 +526,42 @@ std::uint64_t GameWindow::FileSize(const std::string& path) {
       std::max<qint64>(QFileInfo(QString::fromStdString(path)).size(), 0));
 }
 
+// The file is measured once, on the open file, and read to its end. Another
+// program may be writing it meanwhile: a file that ends before its size, runs
+// on past it or has been modified by the time it is read is refused, so the
+// game never takes part of one version and part of another.
 bool GameWindow::ReadWholeFile(const std::string& path, FileBytes& bytes, std::string& error) {
-  QFile file(QString::fromStdString(path));
-  if (!file.open(QIODevice::ReadOnly)) {
-    error = file.errorString().toStdString();
+  bytes.clear();
+  const FileDescriptor file{open(path.c_str(), O_RDONLY | O_CLOEXEC)};
+  const auto refuse = [&](const char* why) {
+    error = why != nullptr ? why : std::strerror(errno);
+    bytes.clear();
     return false;
+  };
+  struct stat before {};
+  if (file.fd < 0 || fstat(file.fd, &before) != 0) return refuse(nullptr);
+  if (onFileMeasured) onFileMeasured(path);
+  bytes.allocate(static_cast<std::size_t>(before.st_size), kSampleMemory);
+  std::size_t filled = 0;
+  while (filled < bytes.size()) {
+    const ssize_t got = read(file.fd, bytes.data() + filled, bytes.size() - filled);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return refuse(nullptr);
+    if (got == 0) return refuse(kChangedWhileRead);
+    filled += static_cast<std::size_t>(got);
   }
-  bytes.resize(static_cast<std::size_t>(std::max<qint64>(file.size(), 0)));
-  const qint64 read = file.read(reinterpret_cast<char*>(bytes.data()), file.size());
-  if (read != file.size()) {
-    error = file.errorString().toStdString();
-    return false;
-  }
+  char beyond = 0;
+  ssize_t more = 0;
+  do {
+    more = read(file.fd, &beyond, 1);
+  } while (more < 0 && errno == EINTR);
+  if (more < 0) return refuse(nullptr);
+  struct stat after {};
+  if (fstat(file.fd, &after) != 0) return refuse(nullptr);
+  if (more > 0 || after.st_size != before.st_size ||
+      after.st_mtim.tv_sec != before.st_mtim.tv_sec ||
+      after.st_mtim.tv_nsec != before.st_mtim.tv_nsec)
+    return refuse(kChangedWhileRead);
   return true;
 }
 

@@ -61,6 +61,9 @@ class GameWindow : public QMainWindow, public WindowServices, public QAbstractNa
 
   // Told of every input just before the game handles it.
   std::function<void(const Input& input)> onInput;
+  // Told when a file about to be read has been measured, before any of its
+  // bytes are read: the moment another program changing it does most harm.
+  std::function<void(const std::string& path)> onFileMeasured;
 
   // Runs the load routine, shows the window and starts the tick.
   void start();

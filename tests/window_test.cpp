@@ -9,6 +9,8 @@
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <thread>
 
 #include "fake_window.h"
@@ -91,6 +93,50 @@ TEST(Window, TicksDueDuringALongHandlerAreSkipped) {
   for (int i = 0; i < 10; ++i) QCoreApplication::processEvents();
   EXPECT_GE(game.落下_カウンタ - before, 1);
   EXPECT_LE(game.落下_カウンタ - before, 2);
+}
+
+// Another program may rewrite a sound while the game reads it. Grown or cut
+// between being measured and being read, the file comes back either whole as
+// it now is or refused with a reason the warning box can show; never more
+// bytes than the buffer holds, never bytes no file held.
+TEST(Window, SoundFileResizedWhileReadIsReadWholeOrRefused) {
+  const std::string path = ::testing::TempDir() + "zonbeli_resized.wav";
+  const auto pattern = [](std::size_t from, std::size_t count) {
+    std::string text(count, '\0');
+    for (std::size_t i = 0; i < count; ++i) text[i] = static_cast<char>('a' + (from + i) % 23);
+    return text;
+  };
+  constexpr std::size_t kFirst = 230'780;
+  for (const std::size_t changed : {kFirst, std::size_t{296'316}, std::size_t{61'000}}) {
+    SCOPED_TRACE(changed);
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << pattern(0, kFirst);
+    RecordingSound sound;
+    GameWindow window(sound);
+    window.onFileMeasured = [&](const std::string& measured) {
+      ASSERT_EQ(measured, path);
+      std::thread writer([&] {
+        if (changed == kFirst) return;
+        if (changed > kFirst) {
+          std::ofstream(path, std::ios::binary | std::ios::app)
+              << pattern(kFirst, changed - kFirst);
+        } else {
+          std::filesystem::resize_file(path, changed);
+        }
+      });
+      writer.join();
+    };
+    FileBytes bytes;
+    std::string error;
+    const bool read = window.ReadWholeFile(path, bytes, error);
+    EXPECT_TRUE(read || changed != kFirst) << error;
+    if (read) {
+      ASSERT_EQ(bytes.size(), changed);
+      EXPECT_TRUE(std::string(bytes.begin(), bytes.end()) == pattern(0, changed));
+    } else {
+      EXPECT_FALSE(error.empty());
+    }
+  }
+  std::filesystem::remove(path);
 }
 
 }  // namespace

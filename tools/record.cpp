@@ -23,7 +23,9 @@
 #include "binding.h"
 #include "form1.h"
 #include "qt_window.h"
+#include "recording_file.h"
 #include "scenario_runner.h"
+#include "session_bus.h"
 
 namespace zonbeli {
 
@@ -72,7 +74,8 @@ class SoundLog : public SoundLibrary {
 // ticks that read nothing are counted and written as one run.
 class Recorder : public WindowServices {
  public:
-  Recorder(std::ofstream& out, SoundLog& sound) : out_(out), sound_(sound) {}
+  Recorder(RecordingFile& file, SoundLog& sound)
+      : out_(file.stream()), file_(file), sound_(sound) {}
   void attach(GameWindow& window) { window_ = &window; }
 
   void input(const Input& input) {
@@ -129,7 +132,7 @@ class Recorder : public WindowServices {
     out_ << "# " << last << " ended the program here\ndump\n";
     std::string line;
     while (std::getline(state, line)) out_ << "#> " << line << '\n';
-    out_.flush();
+    if (!file_.commit()) giveUp();
     window_->GameWindow::EndProgram(status);
   }
 
@@ -145,9 +148,19 @@ class Recorder : public WindowServices {
     readings_.clear();
     if (write_current_) out_ << InputText(current_) << '\n';
     out_.flush();
+    if (!file_.good()) giveUp();
+  }
+
+  // A game that is not being recorded is not worth going on with.
+  [[noreturn]] void giveUp() {
+    std::fprintf(stderr, "zonbeli-record: the recording could not be written: %s\n",
+                 file_.error().c_str());
+    file_.discard();
+    window_->GameWindow::EndProgram(1);
   }
 
   std::ofstream& out_;
+  RecordingFile& file_;
   SoundLog& sound_;
   GameWindow* window_ = nullptr;
   Input current_;
@@ -161,6 +174,7 @@ class Recorder : public WindowServices {
 }  // namespace zonbeli
 
 int main(int argc, char** argv) {
+  zonbeli::KeepFromStartingASessionBus();
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Zonbeli"));
   const QStringList arguments = QApplication::arguments();
@@ -173,17 +187,19 @@ int main(int argc, char** argv) {
   }
   const std::string path =
       arguments.size() == 2 ? arguments[1].toStdString() : "zonbeli-record.txt";
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  if (!out) {
-    std::fprintf(stderr, "zonbeli-record: cannot write %s\n", path.c_str());
+  zonbeli::RecordingFile file(path);
+  if (!file.good()) {
+    std::fprintf(stderr, "zonbeli-record: the recording could not be written: %s\n",
+                 file.error().c_str());
+    file.discard();
     return 1;
   }
-  out << "# A game played in the window, recorded by zonbeli-record.\n"
-         "# zonbeli-scenario plays it back; its dump must print the #> lines.\n";
+  file.stream() << "# A game played in the window, recorded by zonbeli-record.\n"
+                   "# zonbeli-scenario plays it back; its dump must print the #> lines.\n";
 
   zonbeli::SharedSoundLibrary library;
   zonbeli::SoundLog sound(library);
-  zonbeli::Recorder recorder(out, sound);
+  zonbeli::Recorder recorder(file, sound);
   zonbeli::GameWindow window(sound, &recorder);
   recorder.attach(window);
   window.onInput = [&recorder](const zonbeli::Input& input) { recorder.input(input); };

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "fake_window.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <sstream>
 
 #include "form1.h"
@@ -9,6 +11,10 @@
 namespace zonbeli {
 
 namespace {
+
+constexpr FileBytes::Memory kPlainMemory{
+    [](std::size_t bytes) { return std::malloc(bytes); },
+    [](void* block, std::size_t /*bytes*/) { std::free(block); }};
 
 std::string Number(double value) {
   std::ostringstream out;
@@ -107,7 +113,8 @@ bool FakeWindow::ReadWholeFile(const std::string& path, FileBytes& bytes, std::s
     error = "No such file or directory";
     return false;
   }
-  bytes.assign(file->second.begin(), file->second.end());
+  bytes.allocate(file->second.size(), kPlainMemory);
+  std::copy(file->second.begin(), file->second.end(), bytes.data());
   return true;
 }
 
