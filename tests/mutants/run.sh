@@ -58,7 +58,7 @@ if [[ -n $revision ]]; then
   git archive "$revision" | tar -x -C "$source"
 fi
 mkdir -p "$scratch"
-(cd "$source" && git -c core.quotePath=false ls-files 2>/dev/null || find . -type f -printf '%P\n') |
+(cd "$source" && { git -c core.quotePath=false ls-files 2>/dev/null || find . -type f -printf '%P\n'; }) |
   while IFS= read -r file; do
     if ! cmp -s "$source/$file" "$scratch/$file"; then
       mkdir -p "$(dirname "$scratch/$file")"
