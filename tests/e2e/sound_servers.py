@@ -34,15 +34,19 @@ def wait_until(predicate, seconds, step=0.02):
 
 
 def read_wav(path):
-    """The file's samples as mono floats at its own rate (the game's sounds are 44.1 kHz)."""
+    """The file's samples as mono floats at 44.1 kHz, as they would be heard."""
     with wave.open(str(path)) as w:
         raw = w.readframes(w.getnframes())
-        channels, width = w.getnchannels(), w.getsampwidth()
+        channels, width, rate = w.getnchannels(), w.getsampwidth(), w.getframerate()
     kinds = {1: np.uint8, 2: np.int16, 4: np.int32}
     data = np.frombuffer(raw, dtype=kinds[width]).astype(np.float64)
     if width == 1:
         data -= 128
-    return data.reshape(-1, channels).mean(axis=1)
+    data = data.reshape(-1, channels).mean(axis=1)
+    if rate != RATE:
+        data = np.interp(np.arange(int(len(data) * RATE / rate)) * rate / RATE,
+                         np.arange(len(data)), data)
+    return data
 
 
 class SoundServer:
@@ -289,21 +293,27 @@ def ncc(signal_part, template):
     corr = np.fft.irfft(spectrum, size)[: n - m + 1]
     energy = np.concatenate(([0.0], np.cumsum(signal_part * signal_part)))
     window = energy[m:] - energy[:-m]
-    norm = np.sqrt(np.maximum(window, 1e-9) * float(np.dot(template, template)))
+    norm = np.sqrt(np.maximum(window, 1e-9) * max(float(np.dot(template, template)), 1e-9))
     result = corr / norm
     result[window < 1e-3 * m] = 0.0
     return result
 
 
-def find_sound(timeline, template, t_from, t_to, threshold=0.6):
-    """Monotonic time of the first sample of template heard between t_from and t_to (the
-    best match above threshold), or None."""
+def find_sample(timeline, template, t_from, t_to, threshold=0.6):
+    """The recorded sample where template starts, heard between t_from and t_to (the best
+    match above threshold), or None."""
     a = timeline.sample_at(t_from)
     b = min(timeline.sample_at(t_to) + len(template), len(timeline.samples))
     scores = ncc(timeline.samples[a:b], template)
     if len(scores) == 0 or scores.max() < threshold:
         return None
-    return timeline.time_of(a + int(np.argmax(scores)))
+    return a + int(np.argmax(scores))
+
+
+def find_sound(timeline, template, t_from, t_to, threshold=0.6):
+    """Monotonic time of the first sample of template heard between t_from and t_to, or None."""
+    n = find_sample(timeline, template, t_from, t_to, threshold)
+    return None if n is None else timeline.time_of(n)
 
 
 class Display:
@@ -364,6 +374,21 @@ class Display:
         self.x.sync()
         return sent
 
+    def viewable(self):
+        """The top-level windows on screen, menus included."""
+        found = set()
+        for child in self.x.screen().root.query_tree().children:
+            try:
+                if child.get_attributes().map_state == X.IsViewable:
+                    found.add(child.id)
+            except Exception:  # pylint: disable=broad-except
+                pass  # gone meanwhile
+        return found
+
+    def pixels(self, x, y, width, height):
+        image = self.x.screen().root.get_image(x, y, width, height, X.ZPixmap, 0xFFFFFFFF)
+        return image.data
+
     def xdotool(self, *args, timeout=10):
         return subprocess.run(["xdotool", *args], env=self.env(), capture_output=True, text=True,
                               timeout=timeout, check=False)
@@ -399,20 +424,30 @@ class Game:
         if not self.window:
             return False
         time.sleep(0.5)
-        geometry = self.display.xdotool("getwindowgeometry", "--shell", self.window).stdout
-        values = dict(line.split("=", 1) for line in geometry.split())
-        self.left, self.top = int(values["X"]), int(values["Y"])
+        # Where the window lies on the screen, a window manager's frame or not.
+        x = self.display.x
+        window = x.create_resource_object("window", int(self.window))
+        origin = x.screen().root.translate_coords(window, 0, 0)
+        self.left, self.top = origin.x, origin.y
         # The drawing surface is 678 x 606 pixels under the menu bar.
-        self.bar = int(values["HEIGHT"]) - 606
+        self.bar = window.get_geometry().height - 606
         self.display.xdotool("windowfocus", self.window)
         return True
 
     def menu(self, item):
+        """Picks a menu item with the mouse; returns the time of the click on the item."""
         caption, dy = self.MENU_ITEMS[item]
         self.display.click(self.left + self.MENU_X[caption], self.top + self.bar // 2)
         time.sleep(0.4)
-        self.display.click(self.left + self.MENU_X[caption] + 20, self.top + self.bar + dy)
+        sent = self.display.click(self.left + self.MENU_X[caption] + 20, self.top + self.bar + dy)
         time.sleep(0.3)
+        return sent
+
+    def cell(self, column, row):
+        """The pixels inside board cell (column, row)."""
+        x = self.left + (100 + 525 * column + 7) // 15 + 2
+        y = self.top + self.bar + (-200 + 525 * row + 7) // 15 + 2
+        return self.display.pixels(x, y, 30, 30)
 
     def click_well(self):
         """A click on the well: while no game runs, the game answers with its refusal sound."""
@@ -420,14 +455,14 @@ class Game:
 
     def menu_opens(self, seconds=5):
         """Opens the ゲーム menu and says whether its popup window appeared, then closes it."""
-        before = set(self.display.xdotool("search", "--onlyvisible", "--name", "").stdout.split())
+        before = self.display.viewable()
         self.display.click(self.left + self.MENU_X["ゲーム"], self.top + self.bar // 2)
-        def popup():
-            now = set(self.display.xdotool("search", "--onlyvisible", "--name", "").stdout.split())
-            return now - before
-        opened = wait_until(popup, seconds, 0.05)
+        opened = wait_until(lambda: self.display.viewable() - before, seconds, 0.05)
         if opened:
-            self.display.key("Escape")
+            # A second click on the caption closes it (Escape might reach the game and quit).
+            time.sleep(0.2)
+            self.display.click(self.left + self.MENU_X["ゲーム"], self.top + self.bar // 2)
+            wait_until(lambda: not self.display.viewable() & opened, seconds, 0.05)
         return bool(opened)
 
     def alive(self):
