@@ -44,7 +44,7 @@ enum {
   START_WAIT_MS = 500,
   /* At the end the game waits this long for the output to close; a server that takes longer is
    * left to the worker, which the ending process takes down with it. */
-  END_WAIT_MS = 100,
+  END_WAIT_MS = 20,
 };
 
 typedef struct {
