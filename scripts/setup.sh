@@ -16,7 +16,9 @@ packages=(cmake g++ ninja-build pkg-config qt6-base-dev qt6-wayland libxcb1-dev 
 if [ "$purpose" = test ]; then
   packages+=(libgtest-dev libbenchmark-dev xvfb xauth x11-utils xdotool imagemagick
              desktop-file-utils appstream python3 build-essential debhelper lintian git openbox
-             weston lld libx11-dev libxext-dev libxtst-dev libxdamage-dev)
+             weston lld libx11-dev libxext-dev libxtst-dev libxdamage-dev
+             pulseaudio pulseaudio-utils pipewire pipewire-pulse wireplumber dbus
+             python3-numpy python3-xlib)
 fi
 "$top/scripts/install_packages.sh" "${packages[@]}"
 
