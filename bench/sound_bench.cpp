@@ -3,13 +3,13 @@
 //   Load/RATE        loading ten minutes of 16-bit mono at RATE Hz, the longest sound the
 //                    library takes; an odd rate must cost about what a round one does
 //   Idle             wake-ups a second of the whole process with nothing playing, while the
-//                    output is still open and once the library has let it go, and how long
-//                    the dsPlay that opens it again takes, on the driver SDL_AUDIODRIVER
+//                    output is still awake and once the library has let it rest, and how long
+//                    the dsPlay that wakes it again takes, on the driver SDL_AUDIODRIVER
 //                    names (dummy if none; AUDIODEV=null SDL_AUDIODRIVER=alsa needs no card)
 //   FirstSound/cold  how long after dsPlay the first sample reaches SDL's disk driver's file
-//                    when the output has been let go, against cold:0 when it is open; the
-//                    file is written through stdio, so both include a block or two of delay.
-//                    dsPlay_ms is the time dsPlay itself took, which includes the reopening
+//                    when the output rests, against cold:0 when it is awake; the file is
+//                    written through stdio, so both include a block or two of delay.
+//                    dsPlay_ms is the time dsPlay itself took
 #include <benchmark/benchmark.h>
 #include <dirent.h>
 #include <sys/stat.h>

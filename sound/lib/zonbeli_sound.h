@@ -29,11 +29,12 @@ extern "C" {
 
 /* Opens the default audio output. The window is not needed on this platform and is ignored.
  * Returns the device handle, or 0 (after one line on stderr) when no output can be opened.
- * Calling it again while a device is open returns the same handle. After two seconds with
- * nothing sounding the output is let go, so that no audio thread keeps running. The next play
- * still returns at once: the output is opened again on a thread of its own, and what was played
- * meanwhile starts as soon as it is open (a stop or free before then cancels it). The device
- * handle and every buffer stay valid throughout. */
+ * Calling it again while a device is open returns the same handle. The output is driven by a
+ * thread of the library's own, so that no call ever waits for the sound server. Two seconds
+ * after the last sound has ended the output rests, its audio thread asleep, until the next play.
+ * An output that dies (its server gone or stopped) is said on stderr in one line, opened again
+ * as soon as it can be, with the music that was looping, and said to be back. The device handle
+ * and every buffer stay valid throughout. */
 ZONBELI_SOUND_API int32_t dsInitialize(intptr_t window);
 
 /* Makes a playable buffer from a complete RIFF/WAVE image of `length` bytes: PCM of 8, 16, 24
@@ -64,8 +65,9 @@ ZONBELI_SOUND_API void dsStop(int32_t buffer);
 /* Silences and releases the buffer; its handle stays invalid for good. */
 ZONBELI_SOUND_API void dsFree(int32_t buffer);
 
-/* Releases every buffer still held and closes the output. Afterwards dsInitialize may open a
- * new device; handles of the old one stay invalid. */
+/* Releases every buffer still held and closes the output. A server too slow to let the output
+ * go is not waited for: the closing finishes behind the caller. Afterwards dsInitialize may open
+ * a new device, once the old one is closed; handles of the old one stay invalid. */
 ZONBELI_SOUND_API void dsTerminate(int32_t device);
 
 #ifdef __cplusplus

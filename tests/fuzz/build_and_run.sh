@@ -24,10 +24,14 @@ read -r -a sdl_libs <<<"$(pkg-config --libs SDL2_mixer sdl2)"
 
 # Images are converted a window of frames at a time; a tiny window makes the short inputs the
 # fuzzer tries cross many window boundaries.
-clang -std=c11 "${sanitize[@]}" "${sdl_cflags[@]}" -DZONBELI_SOUND_PIECE_FRAMES=16 \
-  -I"$root/sound/lib" -c "$root/sound/lib/zonbeli_sound.c" -o "$out/zonbeli_sound.o"
+objects=()
+for part in device resampler sample_memory wav_reader; do
+  clang -std=c11 "${sanitize[@]}" "${sdl_cflags[@]}" -DZONBELI_SOUND_PIECE_FRAMES=16 \
+    -I"$root/sound/lib" -c "$root/sound/lib/$part.c" -o "$out/$part.o"
+  objects+=("$out/$part.o")
+done
 clang++ -std=c++20 "${sanitize[@]}" -fsanitize=fuzzer -I"$root/sound/lib" \
-  "$here/fuzz_sound_image.cpp" "$out/zonbeli_sound.o" "${sdl_libs[@]}" -o "$out/fuzz_sound_image"
+  "$here/fuzz_sound_image.cpp" "${objects[@]}" "${sdl_libs[@]}" -o "$out/fuzz_sound_image"
 
 seeds="$out/seeds"
 corpus="$out/corpus"

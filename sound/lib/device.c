@@ -1,0 +1,588 @@
+// SPDX-License-Identifier: MIT
+/* The sound library's device: the audio output, its channels and the buffers that play on them.
+ *
+ * Nothing the game calls waits for the sound server. Opening, closing and mixing calls can all
+ * stall for as long as the server does (the mixer's own lock is held while SDL waits on a
+ * stopped server), so every one of them is made by a worker thread of the library's own: the
+ * game's calls only leave orders for it under a lock that is never held across a call into SDL,
+ * and return. The worker also lets the output go after a rest, notices when it dies, and opens
+ * it again with the music that was looping. */
+#include <SDL.h>
+#include <SDL_mixer.h>
+#include <dlfcn.h>
+#include <stdio.h>
+#include <string.h>
+
+#include "sample_memory.h"
+#include "sound_internal.h"
+#include "zonbeli_sound.h"
+
+enum {
+  MAX_BUFFERS = 32,
+  /* Music has channel 0 to itself; the buffer in slot i owns channel 1 + i, so effects overlap
+   * each other freely and replaying one only cuts itself short. */
+  MUSIC_CHANNEL = 0,
+  CHANNEL_COUNT = 1 + MAX_BUFFERS,
+  /* A buffer handle is (reuse << SLOT_BITS) | (slot + 1). */
+  SLOT_BITS = 8,
+  SLOT_MASK = (1 << SLOT_BITS) - 1,
+  OUTPUT_CHUNK_FRAMES = 1024,
+  /* Keeps the reuse count small enough for every handle to stay a positive int32_t. */
+  MAX_REUSE = 0x7FFFFF,
+  /* Once the last sound has ended, the output rests after this long, so that no audio thread
+   * keeps waking the machine while the game sits in its first screen. The end of a sound is
+   * known from its length when it starts, so a short sound counts in full however briefly it
+   * played. Two seconds also end any fade-out an output may still be playing. */
+  QUIET_MS = 2000,
+  /* How often the worker looks at an open output, and tries again to open a lost one. */
+  WATCH_MS = 250,
+  /* An output whose mixer has not been asked for samples for this long is taken as lost: a
+   * server that stopped answering. Long enough that a busy machine's pause is not one. */
+  STALL_MS = 1500,
+  /* At start the game waits this long for the output to open, to learn whether there is one;
+   * a server that takes longer is taken as there and the output opens when it answers. */
+  START_WAIT_MS = 500,
+  /* At the end the game waits this long for the output to close; a server that takes longer is
+   * left to the worker, which the ending process takes down with it. */
+  END_WAIT_MS = 20,
+};
+
+typedef struct {
+  Mix_Chunk chunk; /* chunk.abuf is NULL while the slot is free */
+  int music;
+  int32_t reuse; /* counts frees, so a stale handle never reaches a newer buffer in its slot */
+  int handed;    /* given to the worker to play: only the worker may let its samples go */
+  int leaving;   /* freed: the worker lets its channel go, then its samples */
+} Slot;
+
+typedef enum { NO_ORDER, PLAY, STOP } OrderKind;
+
+/* What the game last asked of a channel; a later order replaces an earlier one. */
+typedef struct {
+  OrderKind kind;
+  int32_t buffer;
+  int loops;
+} Order;
+
+/* Everything below is shared with the worker and guarded by `lock`, which lives as long as the
+ * process, since a worker left running by dsTerminate may still reach for it. */
+static SDL_mutex* lock;
+static SDL_cond* wake;    /* the worker waits on it for orders */
+static SDL_cond* settled; /* the game waits on it for the first opening and for the end */
+static Slot slots[MAX_BUFFERS];
+static int32_t live_device;
+static int32_t last_device;
+static Order orders[CHANNEL_COUNT];
+static int32_t
+    looping[CHANNEL_COUNT]; /* what loops on each channel: it plays again on a new output */
+static int ordered;         /* orders or frees wait for the worker */
+static int ending;
+static int worker_running;
+static int first_open;     /* -1 until the worker has tried: 1 opened, 0 failed */
+static int start_given_up; /* dsInitialize stopped waiting for the first opening */
+static SDL_Thread* worker;
+
+/* Counted up by the mixer each time it mixes, so that the worker sees an output that stopped. */
+static SDL_atomic_t mixes;
+
+/* ALSA's library writes its complaints straight to stderr: eight lines of them on a machine
+ * without a sound card, before SDL even reports the failure. While the library is open they go
+ * to a handler that drops them; report() gives the player the one line that matters. */
+typedef void (*AlsaErrorHandler)(const char* file, int line, const char* function, int err,
+                                 const char* format, ...);
+typedef int (*AlsaSetErrorHandler)(AlsaErrorHandler handler);
+
+static void* alsa_library;
+static AlsaSetErrorHandler alsa_set_error_handler;
+
+static void alsa_says_nothing(const char* file, int line, const char* function, int err,
+                              const char* format, ...) {
+  (void)file;
+  (void)line;
+  (void)function;
+  (void)err;
+  (void)format;
+}
+
+static void hush_alsa(void) {
+  alsa_library = dlopen("libasound.so.2", RTLD_LAZY | RTLD_LOCAL);
+  if (alsa_library == NULL) return;
+  void* symbol = dlsym(alsa_library, "snd_lib_error_set_handler");
+  if (symbol == NULL) {
+    dlclose(alsa_library);
+    alsa_library = NULL;
+    return;
+  }
+  memcpy(&alsa_set_error_handler, &symbol, sizeof alsa_set_error_handler);
+  alsa_set_error_handler(alsa_says_nothing);
+}
+
+static void unhush_alsa(void) {
+  if (alsa_library == NULL) return;
+  alsa_set_error_handler(NULL);
+  dlclose(alsa_library);
+  alsa_library = NULL;
+  alsa_set_error_handler = NULL;
+}
+
+static void report(const char* what) {
+  const char* why = SDL_GetError();
+  int why_length = (int)strcspn(why, "\r\n");
+  fprintf(stderr, "zonbeli_sound: %s: %.*s\n", what, why_length, why);
+}
+
+static int32_t handle_of(const Slot* slot) {
+  Uint32 index = (Uint32)(slot - slots);
+  return (int32_t)(((Uint32)slot->reuse << SLOT_BITS) | (index + 1u));
+}
+
+/* Called with the lock held. */
+static Slot* lookup(int32_t buffer) {
+  if (live_device == 0 || buffer <= 0) return NULL;
+  int index = (int)(buffer & SLOT_MASK) - 1;
+  if (index < 0 || index >= MAX_BUFFERS) return NULL;
+  Slot* slot = &slots[index];
+  if (slot->chunk.abuf == NULL || slot->leaving || slot->reuse != (buffer >> SLOT_BITS)) {
+    return NULL;
+  }
+  return slot;
+}
+
+static int channel_of(const Slot* slot) {
+  return slot->music ? MUSIC_CHANNEL : 1 + (int)(slot - slots);
+}
+
+/* The worker's own state, touched by no other thread. */
+typedef struct {
+  int open;
+  SDL_AudioDeviceID device;
+  /* The output rests by holding SDL's mixing lock, so that its thread sleeps until the next
+   * sound instead of mixing silence. Closing it would cost more: a PulseAudio client takes over a
+   * second to close, and PipeWire starts a reopened stream late. */
+  int resting;
+  int lost;      /* the output died or would not open again, and that was said */
+  int back_said; /* after a loss: 0 until the reopened output has proved itself */
+  Uint64 retry_at;
+  Uint64 ends_at[CHANNEL_COUNT]; /* when each channel falls silent; UINT64_MAX while it loops */
+  int mixes_seen;
+  Uint64 mixed_at;
+} Output;
+
+/* What one round of the worker does, taken from the orders under the lock. */
+typedef struct {
+  Slot* play[CHANNEL_COUNT];
+  int loops[CHANNEL_COUNT];
+  Slot* stop[CHANNEL_COUNT];
+  Slot* looping[CHANNEL_COUNT];
+  Slot* leaving[MAX_BUFFERS];
+  int leaving_count;
+} Round;
+
+static void SDLCALL count_mix(void* unused, Uint8* stream, int length) {
+  (void)unused;
+  (void)stream;
+  (void)length;
+  SDL_AtomicAdd(&mixes, 1);
+}
+
+/* Opens the device and its channels; says why on stderr when `say` is set. */
+static int open_device(int say) {
+  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+    if (say) report("no audio output, playing silently");
+    return 0;
+  }
+  /* No change of format is allowed: an output that wants another rate or stereo gets it from
+   * SDL's converter, once for the whole mix, instead of every sound being resampled at load. */
+  if (Mix_OpenAudioDevice(OUTPUT_RATE, AUDIO_S16SYS, OUTPUT_CHANNELS, OUTPUT_CHUNK_FRAMES, NULL,
+                          0) != 0) {
+    if (say) report("cannot open the audio output, playing silently");
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    return 0;
+  }
+  if (Mix_AllocateChannels(CHANNEL_COUNT) < CHANNEL_COUNT) {
+    if (say) report("cannot allocate mixing channels, playing silently");
+    Mix_CloseAudio();
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    return 0;
+  }
+  Mix_ReserveChannels(CHANNEL_COUNT);
+  Mix_Volume(-1, MIX_MAX_VOLUME);
+  Mix_SetPostMix(count_mix, NULL);
+  return 1;
+}
+
+static int open_output(Output* output, int say) {
+  if (!open_device(say)) return 0;
+  output->open = 1;
+  output->resting = 0;
+  /* The mixer keeps its device's number to itself; it is among the first few. */
+  output->device = 0;
+  for (SDL_AudioDeviceID device = 1; device <= 8 && output->device == 0; device++) {
+    if (SDL_GetAudioDeviceStatus(device) != SDL_AUDIO_STOPPED) output->device = device;
+  }
+  output->mixes_seen = SDL_AtomicGet(&mixes);
+  output->mixed_at = SDL_GetTicks64();
+  for (int channel = 0; channel < CHANNEL_COUNT; channel++) output->ends_at[channel] = 0;
+  return 1;
+}
+
+/* Closing the device alone leaves the audio subsystem's own threads, some of which poll for
+ * new devices; quitting it leaves none. */
+static void close_output(Output* output) {
+  if (!output->open) return;
+  if (output->resting) SDL_UnlockAudioDevice(output->device);
+  output->resting = 0;
+  Mix_HaltChannel(-1);
+  Mix_CloseAudio();
+  SDL_QuitSubSystem(SDL_INIT_AUDIO);
+  output->open = 0;
+}
+
+/* Whether the open output still plays: SDL marks an output whose server went away as stopped,
+ * and one whose server stopped answering is no longer mixed for. */
+static int output_alive(Output* output, Uint64 now) {
+  int playing = SDL_GetAudioDeviceStatus(output->device) == SDL_AUDIO_PLAYING;
+  int seen = SDL_AtomicGet(&mixes);
+  if (seen != output->mixes_seen) {
+    output->mixes_seen = seen;
+    output->mixed_at = now;
+  }
+  return playing && now - output->mixed_at < STALL_MS;
+}
+
+static Uint64 quiet_from(const Output* output) {
+  Uint64 last = 0;
+  for (int channel = 0; channel < CHANNEL_COUNT; channel++) {
+    if (output->ends_at[channel] > last) last = output->ends_at[channel];
+  }
+  return last;
+}
+
+static void start(Output* output, Slot* slot, int channel, int loops, Uint64 now) {
+  Mix_PlayChannel(channel, &slot->chunk, loops);
+  Uint64 length_ms =
+      (Uint64)slot->chunk.alen * 1000u / (sizeof(Sint16) * OUTPUT_CHANNELS * OUTPUT_RATE) + 1u;
+  output->ends_at[channel] = loops != 0 ? UINT64_MAX : now + length_ms;
+}
+
+static void halt(Output* output, const Slot* slot, Uint64 now) {
+  int channel = channel_of(slot);
+  /* The music channel may be busy with another music buffer, which must play on. */
+  if (output->open && Mix_GetChunk(channel) == &slot->chunk) {
+    Mix_HaltChannel(channel);
+    output->ends_at[channel] = now;
+  }
+}
+
+/* Called with the lock held: takes the game's orders into `round` and clears them. */
+static void take_orders(Round* round) {
+  SDL_memset(round, 0, sizeof *round);
+  for (int channel = 0; channel < CHANNEL_COUNT; channel++) {
+    Order* order = &orders[channel];
+    Slot* slot = lookup(order->buffer);
+    if (order->kind == PLAY && slot != NULL) {
+      slot->handed = 1;
+      round->play[channel] = slot;
+      round->loops[channel] = order->loops;
+    } else if (order->kind == STOP) {
+      round->stop[channel] = slot;
+    }
+    order->kind = NO_ORDER;
+    round->looping[channel] = lookup(looping[channel]);
+  }
+  for (int i = 0; i < MAX_BUFFERS; i++) {
+    if (slots[i].leaving) round->leaving[round->leaving_count++] = &slots[i];
+  }
+  ordered = 0;
+}
+
+/* Makes sure that an output is open when something is to play, or when one was lost: a lost
+ * output is tried again every WATCH_MS, and what was looping on it plays again. */
+static void keep_open(Output* output, Round* round, Uint64 now) {
+  if (output->open && !output->resting && !output_alive(output, now)) {
+    if (!output->lost) {
+      fputs("zonbeli_sound: the audio output was lost; playing silently until it is back\n",
+            stderr);
+    }
+    output->lost = 1;
+    output->back_said = 0;
+    close_output(output);
+    output->retry_at = now;
+  }
+  int wanted = 0;
+  for (int channel = 0; channel < CHANNEL_COUNT; channel++) wanted |= round->play[channel] != NULL;
+  if (output->open || (!wanted && !output->lost) || (!wanted && now < output->retry_at)) return;
+  if (open_output(output, 0)) {
+    for (int channel = 0; channel < CHANNEL_COUNT; channel++) {
+      if (round->looping[channel] != NULL && round->play[channel] == NULL) {
+        start(output, round->looping[channel], channel, -1, now);
+      }
+    }
+    return;
+  }
+  if (!output->lost) report("the audio output was lost; playing silently until it is back");
+  output->lost = 1;
+  output->back_said = 0;
+  output->retry_at = now + WATCH_MS;
+}
+
+static void serve(Output* output, Round* round) {
+  Uint64 now = SDL_GetTicks64();
+  keep_open(output, round, now);
+  if (output->open && output->lost && !output->back_said && now - output->mixed_at < WATCH_MS &&
+      output_alive(output, now)) {
+    output->back_said = 1;
+    output->lost = 0;
+    fputs("zonbeli_sound: the audio output is back\n", stderr);
+  }
+  int started = 0;
+  for (int channel = 0; channel < CHANNEL_COUNT; channel++) {
+    if (round->stop[channel] != NULL) halt(output, round->stop[channel], now);
+    if (round->play[channel] != NULL && output->open) {
+      start(output, round->play[channel], channel, round->loops[channel], now);
+      started = 1;
+    }
+  }
+  for (int i = 0; i < round->leaving_count; i++) halt(output, round->leaving[i], now);
+  if (started && output->resting) {
+    SDL_UnlockAudioDevice(output->device);
+    output->resting = 0;
+    output->mixed_at = now;
+  }
+  if (output->open && !output->resting && !output->lost && now >= quiet_from(output) &&
+      now - quiet_from(output) >= QUIET_MS) {
+    if (output->device != 0) {
+      SDL_LockAudioDevice(output->device);
+      output->resting = 1;
+    } else {
+      close_output(output);
+    }
+  }
+  for (int i = 0; i < round->leaving_count; i++) {
+    sample_memory_free(round->leaving[i]->chunk.abuf, round->leaving[i]->chunk.alen);
+  }
+}
+
+/* How long the worker may sleep: for good while the output rests, WATCH_MS otherwise. */
+static Uint32 nap(const Output* output) {
+  return (output->open && !output->resting) || output->lost ? WATCH_MS : SDL_MUTEX_MAXWAIT;
+}
+
+static void give_back(Round* round) {
+  for (int i = 0; i < round->leaving_count; i++) {
+    round->leaving[i]->chunk.abuf = NULL;
+    round->leaving[i]->handed = 0;
+    round->leaving[i]->leaving = 0;
+  }
+}
+
+static void finish(Output* output) {
+  close_output(output);
+  Mix_Quit();
+  SDL_LockMutex(lock);
+  for (int i = 0; i < MAX_BUFFERS; i++) {
+    Slot* slot = &slots[i];
+    if (slot->chunk.abuf == NULL) continue;
+    sample_memory_free(slot->chunk.abuf, slot->chunk.alen);
+    slot->chunk.abuf = NULL;
+    if (!slot->leaving) slot->reuse = slot->reuse == MAX_REUSE ? 0 : slot->reuse + 1;
+    slot->handed = 0;
+    slot->leaving = 0;
+  }
+  unhush_alsa();
+  worker_running = 0;
+  SDL_CondBroadcast(settled);
+  SDL_UnlockMutex(lock);
+}
+
+static int work(void* unused) {
+  (void)unused;
+  /* A play waits for this thread to start it: on a busy machine it should not wait long. */
+  SDL_SetThreadPriority(SDL_THREAD_PRIORITY_HIGH);
+  Output output;
+  SDL_memset(&output, 0, sizeof output);
+  int opened = open_output(&output, 1);
+  SDL_LockMutex(lock);
+  first_open = opened;
+  SDL_CondBroadcast(settled);
+  if (!opened && !start_given_up) ending = 1;
+  output.lost = !opened;
+  Round round;
+  while (!ending) {
+    take_orders(&round);
+    SDL_UnlockMutex(lock);
+    serve(&output, &round);
+    SDL_LockMutex(lock);
+    give_back(&round);
+    if (!ordered && !ending) SDL_CondWaitTimeout(wake, lock, nap(&output));
+  }
+  SDL_UnlockMutex(lock);
+  finish(&output);
+  return 0;
+}
+
+/* Called with the lock held. */
+static void order(const Slot* slot, OrderKind kind, int loops) {
+  Order* noted = &orders[channel_of(slot)];
+  noted->kind = kind;
+  noted->buffer = handle_of(slot);
+  noted->loops = loops;
+  ordered = 1;
+  SDL_CondSignal(wake);
+}
+
+static void play(int32_t buffer, int loops) {
+  SDL_LockMutex(lock);
+  Slot* slot = lookup(buffer);
+  if (slot != NULL) {
+    order(slot, PLAY, loops);
+    looping[channel_of(slot)] = loops != 0 ? buffer : 0;
+  }
+  SDL_UnlockMutex(lock);
+}
+
+/* Called with the lock held: forgets what `slot` would still play. */
+static void unplay(const Slot* slot) {
+  int channel = channel_of(slot);
+  if (looping[channel] == handle_of(slot)) looping[channel] = 0;
+  /* Music ordered from another buffer will end this one anyway, and must still start. */
+  if (orders[channel].kind != PLAY || orders[channel].buffer == handle_of(slot)) {
+    order(slot, STOP, 0);
+  }
+}
+
+int32_t dsInitialize(intptr_t window) {
+  (void)window;
+  if (live_device != 0) return live_device;
+  if (lock == NULL) lock = SDL_CreateMutex();
+  if (wake == NULL) wake = SDL_CreateCond();
+  if (settled == NULL) settled = SDL_CreateCond();
+  if (lock == NULL || wake == NULL || settled == NULL) {
+    report("no audio output, playing silently");
+    return 0;
+  }
+  /* SDL would otherwise take over SIGINT and SIGTERM, and Ctrl+C would no longer end the game. */
+  SDL_SetHintWithPriority(SDL_HINT_NO_SIGNAL_HANDLERS, "1", SDL_HINT_OVERRIDE);
+  SDL_LockMutex(lock);
+  /* A worker that dsTerminate left closing a slow output is let finish first. */
+  while (worker_running) SDL_CondWait(settled, lock);
+  SDL_memset(orders, 0, sizeof orders);
+  SDL_memset(looping, 0, sizeof looping);
+  ordered = 0;
+  ending = 0;
+  first_open = -1;
+  start_given_up = 0;
+  worker_running = 1;
+  SDL_UnlockMutex(lock);
+  hush_alsa();
+  worker = SDL_CreateThread(work, "zonbeli-sound", NULL);
+  if (worker == NULL) {
+    report("no audio output, playing silently");
+    SDL_LockMutex(lock);
+    worker_running = 0;
+    SDL_UnlockMutex(lock);
+    unhush_alsa();
+    return 0;
+  }
+  SDL_LockMutex(lock);
+  Uint64 until = SDL_GetTicks64() + START_WAIT_MS;
+  for (Uint64 now = SDL_GetTicks64(); first_open < 0 && now < until; now = SDL_GetTicks64()) {
+    SDL_CondWaitTimeout(settled, lock, (Uint32)(until - now));
+  }
+  int answer = first_open;
+  start_given_up = answer < 0;
+  if (answer != 0) {
+    last_device = last_device == INT32_MAX ? 1 : last_device + 1;
+    live_device = last_device;
+  }
+  SDL_UnlockMutex(lock);
+  if (answer == 0) {
+    SDL_WaitThread(worker, NULL);
+    worker = NULL;
+  }
+  return live_device;
+}
+
+int32_t dsCreateDSB(int32_t device, const void* image, size_t length, int32_t flags) {
+  if (live_device == 0 || device != live_device) return sound_refuse("no audio output is open");
+  if (image == NULL) return sound_refuse("there is no image");
+  Slot* slot = NULL;
+  SDL_LockMutex(lock);
+  for (int i = 0; i < MAX_BUFFERS && slot == NULL; i++) {
+    if (slots[i].chunk.abuf == NULL) slot = &slots[i];
+  }
+  SDL_UnlockMutex(lock);
+  if (slot == NULL) return sound_refuse("all %d buffers are taken", MAX_BUFFERS);
+  WaveImage wave = {0};
+  if (!wave_parse(image, length, &wave)) return 0;
+  Uint32 bytes = 0;
+  Uint8* samples = wave_samples(&wave, &bytes);
+  if (samples == NULL) return 0;
+  SDL_LockMutex(lock);
+  slot->chunk.allocated = 0;
+  slot->chunk.abuf = samples;
+  slot->chunk.alen = bytes;
+  slot->chunk.volume = MIX_MAX_VOLUME;
+  slot->music = flags == DS_LOAD_MUSIC;
+  int32_t buffer = handle_of(slot);
+  SDL_UnlockMutex(lock);
+  sound_accept();
+  return buffer;
+}
+
+void dsPlay(int32_t buffer) {
+  play(buffer, 0);
+}
+
+void dsPlayLooping(int32_t buffer) {
+  play(buffer, -1);
+}
+
+void dsStop(int32_t buffer) {
+  SDL_LockMutex(lock);
+  Slot* slot = lookup(buffer);
+  if (slot != NULL) unplay(slot);
+  SDL_UnlockMutex(lock);
+}
+
+/* The handle is invalid at once. Samples that the mixer may have been given go back once the
+ * worker has silenced them; others at once. */
+void dsFree(int32_t buffer) {
+  SDL_LockMutex(lock);
+  Slot* slot = lookup(buffer);
+  Uint8* samples = NULL;
+  Uint32 bytes = 0;
+  if (slot != NULL) {
+    unplay(slot);
+    slot->reuse = slot->reuse == MAX_REUSE ? 0 : slot->reuse + 1;
+    if (slot->handed) {
+      slot->leaving = 1;
+    } else {
+      samples = slot->chunk.abuf;
+      bytes = slot->chunk.alen;
+      slot->chunk.abuf = NULL;
+    }
+  }
+  SDL_UnlockMutex(lock);
+  if (samples != NULL) sample_memory_free(samples, bytes);
+}
+
+void dsTerminate(int32_t device) {
+  if (live_device == 0 || device != live_device) return;
+  SDL_LockMutex(lock);
+  live_device = 0;
+  ending = 1;
+  SDL_CondSignal(wake);
+  Uint64 until = SDL_GetTicks64() + END_WAIT_MS;
+  for (Uint64 now = SDL_GetTicks64(); worker_running && now < until; now = SDL_GetTicks64()) {
+    SDL_CondWaitTimeout(settled, lock, (Uint32)(until - now));
+  }
+  int done = !worker_running;
+  SDL_UnlockMutex(lock);
+  if (done) {
+    SDL_WaitThread(worker, NULL);
+  } else {
+    SDL_DetachThread(worker);
+  }
+  worker = NULL;
+}

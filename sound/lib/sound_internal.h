@@ -1,0 +1,47 @@
+// SPDX-License-Identifier: MIT
+/* What the parts of the sound library share: the mixer's format, a WAV image as read, and the
+ * steps from an image to a playable run of samples. */
+#ifndef ZONBELI_SOUND_INTERNAL_H
+#define ZONBELI_SOUND_INTERNAL_H
+
+#include <SDL_stdinc.h>
+#include <stddef.h>
+
+/* Every sound of the game is recorded in mono at 44.1 kHz; the mixer works in that format, so
+ * the game's own files load by a plain copy and a stereo mix would only double the memory. */
+enum { OUTPUT_RATE = 44100, OUTPUT_CHANNELS = 1 };
+
+typedef enum { SAMPLE_U8, SAMPLE_S16, SAMPLE_S24, SAMPLE_S32, SAMPLE_F32, SAMPLE_F64 } SampleType;
+
+typedef struct {
+  SampleType type;
+  unsigned channels;
+  unsigned frame_bytes;
+  int rate;
+  const Uint8* data;
+  Uint64 frames;
+} WaveImage;
+
+static inline Uint16 read_le16(const Uint8* p) {
+  return (Uint16)(p[0] | (p[1] << 8));
+}
+
+static inline Uint32 read_le32(const Uint8* p) {
+  return (Uint32)p[0] | ((Uint32)p[1] << 8) | ((Uint32)p[2] << 16) | ((Uint32)p[3] << 24);
+}
+
+/* Says why dsCreateDSB answered 0, for dsLoadError; always returns 0. */
+int sound_refuse(const char* format, ...);
+
+/* Clears the reason after a load that succeeded. */
+void sound_accept(void);
+
+/* Finds the format and the samples of a RIFF/WAVE image of `length` bytes; 0, refused with its
+ * reason, when it is damaged or in a format that does not play. */
+int wave_parse(const Uint8* image, size_t length, WaveImage* wave);
+
+/* The image's samples in the mixer's format, in a block of sample memory of exactly their size;
+ * NULL, refused, when memory runs out. */
+Uint8* wave_samples(const WaveImage* wave, Uint32* out_bytes);
+
+#endif
