@@ -2,10 +2,11 @@
 # SPDX-License-Identifier: MIT
 """The real game under Xvfb and openbox, playing into a real sound server that misbehaves: the
 server stopped (SIGSTOP) for 10 s during play, while the output rests, 0.8 s after the window
-appears, or from before the game starts; the server killed and started again, with and without the music. Through every fault
-the window must answer (the ゲーム menu opens, ← moves the falling trio to the wall) and, once
-the server is back, the sound must come back by itself within 1.5 s, as heard on the server's
-own monitor (the move sound, or the music, found by its own file).
+appears, or from before the game starts; the server killed and started again, with and without
+the music. Through every fault the window must answer (the ゲーム menu opens, → and ← move the
+falling trio), at once and again 5 s into a stop, and once the server is back the sound must
+come back by itself within 1.5 s, as heard on the server's own monitor (the move sound, or the
+music, found by its own file).
 
   sound_server_e2e.py <build-dir> <pulseaudio|pipewire> <stall-playing|stall-resting|
                       stall-idle|stall-start|restart|restart-music>
