@@ -157,7 +157,7 @@ def run(build, kind, case):
             sys.stderr.write(game.stderr_text())
         recorder.close()
         display.close()
-        server.stop()
+        server.close()
 
 
 def main():
