@@ -17,7 +17,8 @@ if [ "$purpose" = test ]; then
   packages+=(libgtest-dev libbenchmark-dev xvfb xauth x11-utils xdotool imagemagick
              desktop-file-utils appstream python3 build-essential debhelper lintian git openbox
              weston lld libx11-dev libxext-dev libxtst-dev libxdamage-dev clang-format shellcheck
-             libebur128-dev dbus-x11)
+             libebur128-dev dbus-x11 pulseaudio pulseaudio-utils pipewire pipewire-pulse wireplumber dbus
+             python3-numpy python3-xlib)
 fi
 "$top/scripts/install_packages.sh" "${packages[@]}"
 

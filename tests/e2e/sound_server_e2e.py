@@ -1,14 +1,15 @@
 #!/usr/bin/python3
 # SPDX-License-Identifier: MIT
 """The real game under Xvfb and openbox, playing into a real sound server that misbehaves: the
-server stopped (SIGSTOP) for 10 s during play, while the output rests, or from before the game
-starts; the server killed and started again, with and without the music. Through every fault
-the window must answer (the ゲーム menu opens, ← moves the falling trio to the wall) and, once
-the server is back, the sound must come back by itself within 1.5 s, as heard on the server's
-own monitor (the move sound, or the music, found by its own file).
+server stopped (SIGSTOP) for 10 s during play, while the output rests, 0.8 s after the window
+appears, or from before the game starts; the server killed and started again, with and without
+the music. Through every fault the window must answer (the ゲーム menu opens, → and ← move the
+falling trio), at once and again 5 s into a stop, and once the server is back the sound must
+come back by itself within 1.5 s, as heard on the server's own monitor (the move sound, or the
+music, found by its own file).
 
   sound_server_e2e.py <build-dir> <pulseaudio|pipewire> <stall-playing|stall-resting|
-                      stall-start|restart|restart-music>
+                      stall-idle|stall-start|restart|restart-music>
 
 Exits 77 (skipped) when that server is not installed."""
 
@@ -88,12 +89,6 @@ def window_answers(game, display, what):
         raise Failure(f"{what}: ← did not move the trio to the left wall within 3 s")
 
 
-def start_game(game, display):
-    check(game.wait_window(15), "the window did not appear within 15 s")
-    game.menu("開始")
-    display.xdotool("windowfocus", game.window)
-
-
 def run(build, kind, case):
     root = tempfile.mkdtemp(prefix="zonbeli-sound-server-")
     server = SoundServer(kind, root)
@@ -105,12 +100,19 @@ def run(build, kind, case):
     game = None
     try:
         check(wait_until(lambda: recorder.latest() > 0, 5), "the monitor cannot be recorded")
+        early = case in ("stall-start", "stall-idle")
         if case == "stall-start":
             server.signal(signal.SIGSTOP)
             stopped = time.monotonic()
         game = Game(os.path.join(build, "zonbeli"), display, server)
-        start_game(game, display)
-        if case != "stall-start":
+        check(game.wait_window(15), "the window did not appear within 15 s")
+        if case == "stall-idle":
+            time.sleep(0.8)  # the output is open, nothing has played yet
+            server.signal(signal.SIGSTOP)
+            stopped = time.monotonic()
+        game.menu("開始")
+        display.xdotool("windowfocus", game.window)
+        if not early:
             heard = heard_move_since(recorder, move, time.monotonic(), display, 3.0)
             check(heard is not None, "no move sound before the fault: the set-up is broken")
         if case == "restart-music":
@@ -121,10 +123,13 @@ def run(build, kind, case):
         if case == "stall-resting":
             time.sleep(3.5)  # the output is let go after 2 s of silence
         if case.startswith("stall"):
-            if case != "stall-start":
+            if not early:
                 server.signal(signal.SIGSTOP)
                 stopped = time.monotonic()
             window_answers(game, display, "server stopped")
+            # Long enough for the output to be let go while the server is away.
+            time.sleep(max(0.0, stopped + STALL / 2 - time.monotonic()))
+            window_answers(game, display, f"server stopped for {STALL / 2:.0f} s")
             time.sleep(max(0.0, stopped + STALL - time.monotonic()))
             server.signal(signal.SIGCONT)
             back = time.monotonic()
@@ -152,7 +157,7 @@ def run(build, kind, case):
             sys.stderr.write(game.stderr_text())
         recorder.close()
         display.close()
-        server.stop()
+        server.close()
 
 
 def main():

@@ -159,10 +159,18 @@ class SoundServer:
             return f.read().decode("utf-8", "replace")
 
     def underruns(self, start):
-        """Underrun lines the server logged after byte offset start of its log."""
-        words = ("underrun",) if self.kind == "pipewire" else ("Found underrun",)
+        """Underruns the server logged for the game's streams after byte offset start of its
+        log (PipeWire notes one per processing cycle that found the stream empty)."""
+        if self.kind == "pipewire":
+            return sum(1 for line in self.log_text(start).splitlines()
+                       if "underrun" in line and "[zonbeli-probe]" not in line)
         return sum(1 for line in self.log_text(start).splitlines()
-                   if any(w in line for w in words))
+                   if "underrun of '" in line and "'probe'" not in line)
+
+    def close(self):
+        """Ends the server and removes its folder."""
+        self.stop()
+        shutil.rmtree(self.root, ignore_errors=True)
 
 
 class _SampleSpec(ctypes.Structure):
