@@ -7,7 +7,7 @@
 # once, and no bus may be started for it.
 #   no_session_bus.sh <build-dir>
 set -euo pipefail
-source "$(dirname "$0")/virtual_display.sh"
+source "$(dirname "$0")/lib.sh"
 build=$(cd "$1" && pwd)
 work=$(mktemp -d)
 trap 'kill "${game:-}" 2>/dev/null || true; kill "${xvfb:-}" 2>/dev/null || true; rm -rf "$work"' EXIT
