@@ -11,6 +11,7 @@ export SURFACE_WIDTH SURFACE_HEIGHT
 
 # Starts a private X server on a display nobody else uses, exports DISPLAY,
 # and leaves the server's process id in $xvfb for the caller to stop.
+# shellcheck disable=SC2120 # most callers take the usual screen
 start_virtual_display() {
   local number_file
   number_file=$(mktemp)
