@@ -9,7 +9,8 @@ SURFACE_WIDTH=$(sed -n 's/^#define ZONBELI_SURFACE_WIDTH //p' "$surface_size")
 SURFACE_HEIGHT=$(sed -n 's/^#define ZONBELI_SURFACE_HEIGHT //p' "$surface_size")
 export SURFACE_WIDTH SURFACE_HEIGHT
 
-# Starts a private X server on a display nobody else uses, exports DISPLAY,
+# start_virtual_display [WIDTHxHEIGHT] starts a private X server, 1024x768
+# unless told, on a display nobody else uses, exports DISPLAY,
 # and leaves the server's process id in $xvfb for the caller to stop.
 # shellcheck disable=SC2120 # most callers take the usual screen
 start_virtual_display() {
