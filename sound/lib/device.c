@@ -52,6 +52,10 @@ enum {
   /* An output whose mixer has not been asked for samples for this long is taken as lost: a
    * server that stopped answering. Long enough that a busy machine's pause is not one. */
   STALL_MS = 1500,
+  /* A new output may wait for its server's next cycle before it plays at all; PulseAudio's
+   * null sink starts a new stream after close to two seconds. Until an output has started, it
+   * is given this long. */
+  START_STALL_MS = 4000,
   /* At start the game waits this long for the output to open, to learn whether there is one;
    * a server that takes longer is taken as there and the output opens when it answers. */
   START_WAIT_MS = 500,
@@ -175,7 +179,6 @@ typedef struct {
   int resting;
   int lost; /* the output died or would not open again, and that was said */
   Uint64 retry_at;
-  Uint64 opened_at;
   int mixes_at_open;
   Uint64 ends_at[CHANNEL_COUNT]; /* when each channel falls silent; UINT64_MAX while it loops */
   int mixes_seen;
@@ -237,7 +240,6 @@ static int open_output(Output* output, int say) {
   output->mixes_seen = SDL_AtomicGet(&mixes);
   output->mixes_at_open = output->mixes_seen;
   output->mixed_at = SDL_GetTicks64();
-  output->opened_at = output->mixed_at;
   for (int channel = 0; channel < CHANNEL_COUNT; channel++) output->ends_at[channel] = 0;
   return 1;
 }
@@ -254,6 +256,11 @@ static void close_output(Output* output) {
   output->open = 0;
 }
 
+/* Whether the output has been asked for a second block: its first is mixed as it opens. */
+static int started(const Output* output) {
+  return SDL_AtomicGet(&mixes) - output->mixes_at_open >= 2;
+}
+
 /* Whether the open output still plays: SDL marks an output whose server went away as stopped,
  * and one whose server stopped answering is no longer mixed for. */
 static int output_alive(Output* output, Uint64 now) {
@@ -263,7 +270,7 @@ static int output_alive(Output* output, Uint64 now) {
     output->mixes_seen = seen;
     output->mixed_at = now;
   }
-  return playing && now - output->mixed_at < STALL_MS;
+  return playing && now - output->mixed_at < (started(output) ? STALL_MS : START_STALL_MS);
 }
 
 static Uint64 quiet_from(const Output* output) {
@@ -343,10 +350,9 @@ static void keep_open(Output* output, Round* round, Uint64 now) {
 static void serve(Output* output, Round* round) {
   Uint64 now = SDL_GetTicks64();
   keep_open(output, round, now);
-  /* A reopened output is back once it has been mixed for over a watch, which one that dies at
-   * once never is. */
-  if (output->open && output->lost && now - output->opened_at >= WATCH_MS &&
-      SDL_AtomicGet(&mixes) != output->mixes_at_open && output_alive(output, now)) {
+  /* A reopened output is back once it has started to play, which one that dies at once never
+   * does. */
+  if (output->open && output->lost && started(output) && output_alive(output, now)) {
     output->lost = 0;
     fputs("zonbeli_sound: the audio output is back\n", stderr);
   }
