@@ -55,7 +55,7 @@ enum {
   /* A new output may wait for its server's next cycle before it plays at all; PulseAudio's
    * null sink starts a new stream after close to two seconds. Until an output has started, it
    * is given this long. */
-  START_STALL_MS = 4000,
+  START_STALL_MS = 3000,
   /* At start the game waits this long for the output to open, to learn whether there is one;
    * a server that takes longer is taken as there and the output opens when it answers. */
   START_WAIT_MS = 500,
