@@ -488,13 +488,13 @@ TEST_F(Sound, ALostOutputComesBackByItselfWithTheMusic) {
 }
 
 TEST(SoundDevice, AStalledOutputNeverHoldsUpTheGame) {
-  // The disk driver rests four seconds between blocks, as a stopped server leaves its client
+  // The disk driver rests six seconds between blocks, as a stopped server leaves its client
   // waiting; the library then takes the output as lost and closes it, which waits for the
   // driver's thread. None of the game's calls may wait with it.
   const std::string path = ::testing::TempDir() + "zonbeli_stalled_" + std::to_string(getpid());
   setenv("SDL_AUDIODRIVER", "disk", 1);
   setenv("SDL_DISKAUDIOFILE", path.c_str(), 1);
-  setenv("SDL_DISKAUDIODELAY", "4000", 1);
+  setenv("SDL_DISKAUDIODELAY", "6000", 1);
   StandardError said;
   using Clock = std::chrono::steady_clock;
   auto longest = Clock::duration::zero();

@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: MIT
 /* The sound library's device: the audio output, its channels and the buffers that play on them.
  *
- * Nothing the game calls waits for the sound server. Opening, closing and mixing calls can all
- * stall for as long as the server does (the mixer's own lock is held while SDL waits on a
- * stopped server), so every one of them is made by a worker thread of the library's own: the
+ * Nothing the game calls waits for the sound server. Opening and closing the output can stall
+ * for as long as the server does, and every mixing call takes a lock that SDL's audio thread
+ * holds while it mixes, so all of them are made by a worker thread of the library's own: the
  * game's calls only leave orders for it under a lock that is never held across a call into SDL,
- * and return. The worker also lets the output go after a rest, notices when it dies, and opens
- * it again with the music that was looping. */
+ * and return. The worker also lets the output rest after the last sound, notices when it dies,
+ * and opens it again with the music that was looping. */
 #include <SDL.h>
 #include <SDL_mixer.h>
 #include <dlfcn.h>
@@ -31,11 +31,13 @@ enum {
    * Measured from key to the server's monitor on this machine kind, net of the method's floor,
    * median / p95 in ms, with the music's unexplained gaps (PulseAudio 16, then PipeWire 0.3.65):
    *   1024 frames: 31.4 / 38.9, 1 gap;   28.4 / 40.2, 0 gaps
-   *    512 frames: 14.5 / 20.5, 0 gaps;  13.8 / 18.9, 4 gaps (15.0 / 20.8, 0; 15.8 / 20.7, 2)
+   *    512 frames: 14.5 / 20.5, 0 gaps;  13.8 / 18.9, 4 gaps, in four runs 14.5 to 16.5 / 20.0
+   *                to 20.8 with no gap on PulseAudio; 13.8 to 15.8 / 18.9 to 20.7 with 0 to 4
+   *                gaps on PipeWire, whose pulse server logs underruns (6 to 173 a run)
    *    384 frames: 12.4 / 18.8, 3 gaps;  18.9 / 23.2, 0 gaps
    *    256 frames:  8.0 /  9.8, 7 gaps;  14.7 / 16.5, 0 gaps
-   * 512 halves the wait without gaps on PulseAudio. Below it the music breaks up whenever the
-   * machine is busy, and PipeWire gains nothing more: its own cycle is longer than the block.
+   * 512 halves the wait without gaps on PulseAudio. Below it the music breaks up there whenever
+   * the machine is busy, and PipeWire gains nothing more: its own cycle is longer than the block.
    * SDL's PulseAudio client takes its buffer from the block size alone; asking the server for a
    * shorter latency (PULSE_LATENCY_MSEC) below one block would leave the client waiting for room
    * that never comes, and above it only adds delay. */
@@ -52,6 +54,10 @@ enum {
   /* An output whose mixer has not been asked for samples for this long is taken as lost: a
    * server that stopped answering. Long enough that a busy machine's pause is not one. */
   STALL_MS = 1500,
+  /* A new output may wait for its server's next cycle before it plays at all; PulseAudio's
+   * null sink starts a new stream after close to two seconds. Until an output has started, it
+   * is given this long. */
+  START_STALL_MS = 3000,
   /* At start the game waits this long for the output to open, to learn whether there is one;
    * a server that takes longer is taken as there and the output opens when it answers. */
   START_WAIT_MS = 500,
@@ -86,9 +92,9 @@ static Slot slots[MAX_BUFFERS];
 static int32_t live_device;
 static int32_t last_device;
 static Order orders[CHANNEL_COUNT];
-static int32_t
-    looping[CHANNEL_COUNT]; /* what loops on each channel: it plays again on a new output */
-static int ordered;         /* orders or frees wait for the worker */
+/* What loops on each channel: it plays again on a new output. */
+static int32_t looping[CHANNEL_COUNT];
+static int ordered; /* orders or frees wait for the worker */
 static int ending;
 static int worker_running;
 static int first_open;     /* -1 until the worker has tried: 1 opened, 0 failed */
@@ -175,7 +181,6 @@ typedef struct {
   int resting;
   int lost; /* the output died or would not open again, and that was said */
   Uint64 retry_at;
-  Uint64 opened_at;
   int mixes_at_open;
   Uint64 ends_at[CHANNEL_COUNT]; /* when each channel falls silent; UINT64_MAX while it loops */
   int mixes_seen;
@@ -237,7 +242,6 @@ static int open_output(Output* output, int say) {
   output->mixes_seen = SDL_AtomicGet(&mixes);
   output->mixes_at_open = output->mixes_seen;
   output->mixed_at = SDL_GetTicks64();
-  output->opened_at = output->mixed_at;
   for (int channel = 0; channel < CHANNEL_COUNT; channel++) output->ends_at[channel] = 0;
   return 1;
 }
@@ -254,6 +258,11 @@ static void close_output(Output* output) {
   output->open = 0;
 }
 
+/* Whether the output has been asked for a second block: its first is mixed as it opens. */
+static int started(const Output* output) {
+  return SDL_AtomicGet(&mixes) - output->mixes_at_open >= 2;
+}
+
 /* Whether the open output still plays: SDL marks an output whose server went away as stopped,
  * and one whose server stopped answering is no longer mixed for. */
 static int output_alive(Output* output, Uint64 now) {
@@ -263,7 +272,7 @@ static int output_alive(Output* output, Uint64 now) {
     output->mixes_seen = seen;
     output->mixed_at = now;
   }
-  return playing && now - output->mixed_at < STALL_MS;
+  return playing && now - output->mixed_at < (started(output) ? STALL_MS : START_STALL_MS);
 }
 
 static Uint64 quiet_from(const Output* output) {
@@ -343,10 +352,9 @@ static void keep_open(Output* output, Round* round, Uint64 now) {
 static void serve(Output* output, Round* round) {
   Uint64 now = SDL_GetTicks64();
   keep_open(output, round, now);
-  /* A reopened output is back once it has been mixed for over a watch, which one that dies at
-   * once never is. */
-  if (output->open && output->lost && now - output->opened_at >= WATCH_MS &&
-      SDL_AtomicGet(&mixes) != output->mixes_at_open && output_alive(output, now)) {
+  /* A reopened output is back once it has started to play, which one that dies at once never
+   * does. */
+  if (output->open && output->lost && started(output) && output_alive(output, now)) {
     output->lost = 0;
     fputs("zonbeli_sound: the audio output is back\n", stderr);
   }
