@@ -37,10 +37,10 @@ using Samples = std::vector<int16_t>;
 
 // The library asks for 16-bit mono at 44.1 kHz, and the disk driver writes just that.
 constexpr double kRate = 44100.0;
-// The mixer hands the driver 1024 frames at a time and the file is written through stdio, so a
+// The mixer hands the driver 512 frames at a time and the file is written through stdio, so a
 // block mixed just before a call may reach the file well after it; and the library's own thread
 // starts what the call asked for, a moment later on a busy machine.
-constexpr size_t kLate = 6 * 1024;
+constexpr size_t kLate = 12 * 512;
 
 size_t ms(double milliseconds) {
   return static_cast<size_t>(kRate * milliseconds / 1000.0);
@@ -171,8 +171,8 @@ class Sound : public ::testing::Test {
   void Open() {
     setenv("SDL_AUDIODRIVER", "disk", 1);
     setenv("SDL_DISKAUDIOFILE", path_.c_str(), 1);
-    // The driver rests this many milliseconds between blocks instead of the 23 that real time
-    // would take, so the tests hear about four times faster than they would play.
+    // The driver rests this many milliseconds between blocks instead of the 11.6 that real time
+    // would take, so the tests hear about twice as fast as they would play.
     setenv("SDL_DISKAUDIODELAY", "5", 1);
     device_ = dsInitialize(0);
     ASSERT_NE(device_, 0) << "the disk audio driver should always open";
@@ -490,13 +490,13 @@ TEST_F(Sound, ALostOutputComesBackByItselfWithTheMusic) {
 }
 
 TEST(SoundDevice, AStalledOutputNeverHoldsUpTheGame) {
-  // The disk driver rests four seconds between blocks, as a stopped server leaves its client
+  // The disk driver rests six seconds between blocks, as a stopped server leaves its client
   // waiting; the library then takes the output as lost and closes it, which waits for the
   // driver's thread. None of the game's calls may wait with it.
   const std::string path = ::testing::TempDir() + "zonbeli_stalled_" + std::to_string(getpid());
   setenv("SDL_AUDIODRIVER", "disk", 1);
   setenv("SDL_DISKAUDIOFILE", path.c_str(), 1);
-  setenv("SDL_DISKAUDIODELAY", "4000", 1);
+  setenv("SDL_DISKAUDIODELAY", "6000", 1);
   StandardError said;
   using Clock = std::chrono::steady_clock;
   auto longest = Clock::duration::zero();
