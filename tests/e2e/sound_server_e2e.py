@@ -25,7 +25,7 @@ import numpy as np
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 # pylint: disable=wrong-import-position
 from sound_servers import (RATE, Display, Game, Recorder, SoundServer, Timeline, find_sound, ncc,
-                           read_wav, wait_until)
+                           read_wav, server_plays, wait_until)
 
 STALL = 10.0
 BACK = 1.5
@@ -139,6 +139,10 @@ def run(build, kind, case):
             window_answers(game, display, "server gone")
             time.sleep(1.0)
             server.start()
+            # A new server, and the new recording of its monitor, may take a while to play
+            # anything at all: the game is timed from when a plain client is heard.
+            check(server_plays(server, recorder, move, 10.0),
+                  "a plain client is not heard within 10 s of the server's start")
             back = time.monotonic()
         check(game.alive(), f"the game ended: {game.stderr_text()[-500:]}")
         heard = heard_move_since(recorder, move, back, display, BACK + 2.0)
