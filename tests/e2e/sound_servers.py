@@ -324,6 +324,33 @@ def find_sound(timeline, template, t_from, t_to, threshold=0.6):
     return None if n is None else timeline.time_of(n)
 
 
+def play_plain(server, samples):
+    """Plays samples through a plain client of the server, as pacat would; returns the time
+    they were sent, or None when the server cannot be reached."""
+    handle = _open_stream(server, _PLAYBACK, None, int(RATE * 0.005) * 2)
+    if not handle:
+        return None
+    data = np.clip(samples, -32768, 32767).astype(np.int16).tobytes()
+    error = ctypes.c_int(0)
+    sent = time.monotonic()
+    _simple.pa_simple_write(handle, data, len(data), ctypes.byref(error))
+    _simple.pa_simple_drain(handle, ctypes.byref(error))
+    _simple.pa_simple_free(handle)
+    return sent
+
+
+def server_plays(server, recorder, samples, seconds):
+    """Plays samples through a plain client until they are heard on the monitor (both the
+    server and the recording of its monitor work); returns whether that was within seconds."""
+    deadline = time.monotonic() + seconds
+    while time.monotonic() < deadline:
+        sent = play_plain(server, samples)
+        time.sleep(0.3)
+        if sent and find_sound(Timeline(recorder), samples, sent - 0.005, sent + 0.3):
+            return True
+    return False
+
+
 class Display:
     """A private Xvfb, optionally with openbox; input goes in through XTest."""
 
