@@ -80,8 +80,11 @@ int main(int argc, char** argv) {
   }
   // Reading the font configuration is a good part of the wait for the first
   // screen and needs nothing from the toolkit: it runs while the toolkit
-  // starts, and the toolkit then finds it done.
+  // starts, and the toolkit then finds it done and lists the fonts from it
+  // once, where the first text asks. This thread is made first: a thread
+  // cannot be made while a library is being loaded.
   std::thread([] { FcInit(); }).detach();
+  zonbeli::StartLoadingSoundLibrary();
   // The game repaints a few small rectangles at a time. Shared-memory images
   // would cost a round trip to the X server before every repaint, where
   // sending the few pixels along costs none.

@@ -13,7 +13,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QFontDatabase>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QMenu>
@@ -142,8 +141,7 @@ void SurfaceWidget::mousePressEvent(QMouseEvent* event) {
   }
 }
 
-GameWindow::GameWindow(SoundLibrary& sound, WindowServices* between)
-    : random_(), font_list_([] { QFontDatabase::families(); }) {
+GameWindow::GameWindow(SoundLibrary& sound, WindowServices* between) : random_() {
   setWindowTitle(QStringLiteral("Zonbeli"));
   setWindowIcon(QIcon(QStringLiteral(":/pictures/icon.png")));
   QPalette palette = this->palette();
@@ -173,7 +171,6 @@ GameWindow::GameWindow(SoundLibrary& sound, WindowServices* between)
 }
 
 GameWindow::~GameWindow() {
-  if (font_list_.joinable()) font_list_.join();
   delete tick_notifier_;
   ::close(tick_fd_);
 }
@@ -271,7 +268,6 @@ QAction* GameWindow::menuAction(const QString& caption) const {
 
 void GameWindow::start() {
   game_->Form_Load();
-  if (font_list_.joinable()) font_list_.join();
   adjustSize();
   setFixedSize(sizeHint());
   show();

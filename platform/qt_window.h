@@ -9,7 +9,6 @@
 #include <QWidget>
 #include <functional>
 #include <random>
-#include <thread>
 
 #include "canvas.h"
 #include "services.h"
@@ -114,9 +113,6 @@ class GameWindow : public QMainWindow, public WindowServices, public QAbstractNa
   qint64 ticks_ = 0;
   int modal_depth_ = 0;
   std::mt19937 random_;
-  // Fills the toolkit's font list while the window is built and the sounds
-  // load; the first text drawn would otherwise wait for it.
-  std::thread font_list_;
   std::unique_ptr<Form1> game_;
 };
 
