@@ -83,7 +83,7 @@ int main(int argc, char** argv) {
   // starts, and the toolkit then finds it done and lists the fonts from it
   // once, where the first text asks. This thread is made first: a thread
   // cannot be made while a library is being loaded.
-  std::thread([] { FcInit(); }).detach();
+  std::thread font_configuration([] { FcInit(); });
   zonbeli::StartLoadingSoundLibrary();
   // The game repaints a few small rectangles at a time. Shared-memory images
   // would cost a round trip to the X server before every repaint, where
@@ -91,6 +91,8 @@ int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_XCB_NO_MITSHM")) qputenv("QT_XCB_NO_MITSHM", "1");
   qInstallMessageHandler(OnQtMessage);
   QApplication app(argc, argv);
+  // Two readers would each scan every font when the cache is empty.
+  font_configuration.join();
   g_window_system_up = true;
   std::atexit(SayDisplayLost);
   QApplication::setApplicationName(QStringLiteral("Zonbeli"));
