@@ -13,8 +13,11 @@
  *       the well fills, and the blink that follows; SECONDS for each
  *       measured stretch
  *
- * Prints one "key value" line per figure. A frame is the damage that reaches
- * the server in one burst (no gap of FRAME_GAP_MS or more). */
+ * Prints one "key value" line per figure; what the program itself prints
+ * goes to the probe's standard error. Start-up runs from exec to the first
+ * damage after which the window shows content, following the program's
+ * window if it is destroyed and made again. A frame is the damage that
+ * reaches the server in one burst (no gap of FRAME_GAP_MS or more). */
 #define _GNU_SOURCE
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -32,6 +35,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/resource.h>
 #include <sys/types.h>
 #include <sys/wait.h>
 #include <time.h>
@@ -246,14 +250,16 @@ static int surface_x, surface_y; /* the surface's origin in the window */
 
 #define MAX_WATCHED 64
 static Window watched[MAX_WATCHED];
-static Damage watched_damage[MAX_WATCHED];
 static int watched_count;
 
 static pid_t Launch(char** argv) {
   const pid_t pid = fork();
   if (pid < 0) Die("fork failed");
   if (pid == 0) {
+    /* Standard output carries the figures alone. */
+    dup2(STDERR_FILENO, STDOUT_FILENO);
     execvp(argv[0], argv);
+    fprintf(stderr, "xprobe: cannot run %s: %s\n", argv[0], strerror(errno));
     _exit(127);
   }
   return pid;
@@ -288,33 +294,39 @@ static long WindowPid(Window w) {
 }
 
 /* Damage is watched on every top-level window from its creation, so that
- * nothing drawn between the map and our noticing it is missed. */
+ * nothing drawn between the map and our noticing it is missed, and a
+ * window made again after the first is destroyed is watched as well. */
 static void Watch(Window w) {
   if (watched_count == MAX_WATCHED) return;
-  watched[watched_count] = w;
-  watched_damage[watched_count] = XDamageCreate(dpy, w, XDamageReportRawRectangles);
-  ++watched_count;
+  watched[watched_count++] = w;
+  XDamageCreate(dpy, w, XDamageReportRawRectangles);
 }
 
-static void ForgetWatched(void) {
+static bool Watched(Window w) {
   for (int i = 0; i < watched_count; ++i) {
-    if (watched[i] != window) XDamageDestroy(dpy, watched_damage[i]);
+    if (watched[i] == w) return true;
   }
-  watched_count = 0;
+  return false;
+}
+
+static void Unwatch(Window w) {
+  for (int i = 0; i < watched_count; ++i) {
+    if (watched[i] == w) watched[i] = watched[--watched_count];
+  }
 }
 
 /* ---- pixels ---- */
 
-/* A frame "has content" when three lines across the window show the many
- * colours of a drawn screen rather than a cleared background. */
+/* A window "has content" when lines across it show the many colours of a
+ * drawn screen rather than a cleared background. */
 static bool HasContent(Window w) {
   XWindowAttributes a;
-  if (!XGetWindowAttributes(dpy, w, &a) || a.map_state != IsViewable) return false;
+  if (w == None || !XGetWindowAttributes(dpy, w, &a) || a.map_state != IsViewable) return false;
   unsigned long seen[64];
   int distinct = 0;
-  const int lines[] = {a.height / 4, a.height / 2, a.height * 4 / 5};
-  for (int l = 0; l < 3; ++l) {
-    XImage* image = XGetImage(dpy, w, 0, lines[l], (unsigned)a.width, 1, AllPlanes, ZPixmap);
+  for (int l = 1; l < 8; ++l) {
+    const int line = a.height * l / 8;
+    XImage* image = XGetImage(dpy, w, 0, line, (unsigned)a.width, 1, AllPlanes, ZPixmap);
     if (!image) return false;
     for (int x = 0; x < a.width && distinct < 64; ++x) {
       const unsigned long p = XGetPixel(image, x, 0);
@@ -434,8 +446,13 @@ static void HandleEvent(XEvent* e, double at) {
     return;
   }
   if (e->type == CreateNotify && e->xcreatewindow.parent == root &&
-      !e->xcreatewindow.override_redirect && window == None) {
+      !e->xcreatewindow.override_redirect) {
     Watch(e->xcreatewindow.window);
+  } else if (e->type == DestroyNotify && e->xdestroywindow.event == root) {
+    Unwatch(e->xdestroywindow.window);
+    if (e->xdestroywindow.window == window) window = None;
+  } else if (e->type == UnmapNotify && e->xunmap.event == root && e->xunmap.window == window) {
+    window = None;
   } else if (e->type == MapNotify && e->xmap.event == root) {
     XWindowAttributes a;
     if (!XGetWindowAttributes(dpy, e->xmap.window, &a)) return;
@@ -446,11 +463,8 @@ static void HandleEvent(XEvent* e, double at) {
     if (window != None) return;
     const long pid = WindowPid(e->xmap.window);
     if ((pid == child || (pid == 0 && a.width >= 200 && a.height >= 200))) {
-      bool watching = false;
-      for (int i = 0; i < watched_count; ++i) watching |= watched[i] == e->xmap.window;
+      if (!Watched(e->xmap.window)) Watch(e->xmap.window);
       window = e->xmap.window;
-      if (!watching) XDamageCreate(dpy, window, XDamageReportRawRectangles);
-      ForgetWatched();
     }
   }
 }
@@ -517,8 +531,29 @@ static void WindowOrigin(int* x, int* y) {
 
 static char** program;
 
-/* Starts the program and waits for its first frame with content; returns
- * the milliseconds from exec, or a negative number if none came. */
+static Bool IsWindowDamage(Display* d, XEvent* e, XPointer counter) {
+  (void)d;
+  if (e->type == damage_event_base + XDamageNotify &&
+      ((const XDamageNotifyEvent*)e)->drawable == window) {
+    ++*(int*)counter;
+  }
+  return False;
+}
+
+/* Damage on the window that has reached us but is not handled yet. */
+static int QueuedDamage(void) {
+  int count = 0;
+  XEvent e;
+  XCheckIfEvent(dpy, &e, IsWindowDamage, (XPointer)&count);
+  return count;
+}
+
+/* Starts the program and waits for the first damage after which its window
+ * shows content; returns the milliseconds from exec to that damage, or a
+ * negative number if none came. The window is looked at once the events
+ * that have arrived are handled, so a program that draws in many small
+ * steps is timed at the step that made the screen, not at the end of its
+ * burst. */
 static double StartUp(void) {
   window = None;
   watched_count = 0;
@@ -527,19 +562,35 @@ static double StartUp(void) {
   const double t0 = NowMs();
   child = Launch(program);
   const double deadline = t0 + 15000;
-  while (NowMs() < deadline) {
-    seen.first_damage_ms = 0;
-    Pump(deadline, true);
-    for (int i = 0; i < seen.closed_count; ++i) {
-      if (HasContent(window)) return seen.closed[i].end_ms - t0;
+  const int fd = ConnectionNumber(dpy);
+  long looked_at = 0;
+  double last_damage_ms = 0;
+  for (;;) {
+    while (XPending(dpy)) {
+      XEvent e;
+      XNextEvent(dpy, &e);
+      const double at = NowMs();
+      const long before = seen.damages;
+      HandleEvent(&e, at);
+      if (seen.damages != before) last_damage_ms = at;
     }
-    seen.closed_count = 0;
+    if (seen.damages != looked_at) {
+      looked_at = seen.damages;
+      if (HasContent(window)) {
+        /* Damage that came in while the pixels were read may be what drew
+         * them: then the screen was there by the time the reading ended. */
+        return (QueuedDamage() > 0 ? NowMs() : last_damage_ms) - t0;
+      }
+    }
     if (waitpid(child, NULL, WNOHANG) == child) {
       child = 0;
       return -1;
     }
+    const double now = NowMs();
+    if (now >= deadline) return -1;
+    struct pollfd p = {fd, POLLIN, 0};
+    poll(&p, 1, (int)fmin(ceil(deadline - now), 100.0));
   }
-  return -1;
 }
 
 static void Surface(void) {
@@ -714,20 +765,35 @@ static void Report(const char* key, double value) {
   printf("%s %.3f\n", key, value);
 }
 
+/* The program's processor time from exec to now, every thread that ever
+ * ran counted, to the microsecond: it is stopped where it stands and
+ * reaped, and the kernel's account of a reaped process keeps the time of
+ * threads that ended long before. */
+static double EndAndCountMs(pid_t pid) {
+  kill(pid, SIGSTOP);
+  kill(pid, SIGKILL);
+  struct rusage use;
+  int status;
+  if (wait4(pid, &status, 0, &use) != pid) return NAN;
+  return (double)(use.ru_utime.tv_sec + use.ru_stime.tv_sec) * 1000.0 +
+         (double)(use.ru_utime.tv_usec + use.ru_stime.tv_usec) / 1000.0;
+}
+
 static int RunStartUp(int runs) {
   Series times = {0}, cpu = {0};
   for (int i = 0; i < runs; ++i) {
     const double ms = StartUp();
+    if (ms < 0) {
+      Stop(child);
+      Die("no frame with content reached the server");
+    }
     /* How much of the wait was the program's own work. */
-    const ProcSample at_content = Sample(child);
-    double run_ns = 0;
-    for (int t = 0; t < at_content.count; ++t) run_ns += at_content.run_ns[t];
-    Stop(child);
+    const double cpu_ms = EndAndCountMs(child);
     child = 0;
-    if (ms < 0) Die("no frame with content reached the server");
     printf("start_up_ms %.1f\n", ms);
+    printf("start_up_cpu_ms %.1f\n", cpu_ms);
     Push(&times, ms);
-    Push(&cpu, run_ns / 1e6);
+    Push(&cpu, cpu_ms);
     SleepMs(300);
   }
   Report("start_up_median_ms", Percentile(times.v, times.n, 50));
@@ -737,19 +803,25 @@ static int RunStartUp(int runs) {
 
 static int RunIdle(double seconds) {
   const double ms = StartUp();
-  if (ms < 0) Die("no frame with content reached the server");
+  if (ms < 0) {
+    Stop(child);
+    Die("no frame with content reached the server");
+  }
   Report("start_up_ms", ms);
   PumpFor(kSettleMs);
   const Stretch idle = Measure(seconds);
   PrintStretch("idle", &idle);
-  printf("peak_rss_kb %ld\n", PeakResidentKb(child));
+  printf("first_screen_peak_rss_kb %ld\n", PeakResidentKb(child));
   Stop(child);
   return 0;
 }
 
 static int RunGame(double seconds) {
   const double ms = StartUp();
-  if (ms < 0) Die("no frame with content reached the server");
+  if (ms < 0) {
+    Stop(child);
+    Die("no frame with content reached the server");
+  }
   Report("start_up_ms", ms);
   Surface();
   XSetInputFocus(dpy, window, RevertToParent, CurrentTime);
@@ -757,6 +829,7 @@ static int RunGame(double seconds) {
 
   const Stretch idle = Measure(seconds);
   PrintStretch("idle", &idle);
+  printf("first_screen_peak_rss_kb %ld\n", PeakResidentKb(child));
   fflush(stdout);
 
   if (!StartGame()) {
@@ -800,7 +873,7 @@ static int RunGame(double seconds) {
   PumpFor(8000);
   const Stretch blink = Measure(seconds);
   PrintStretch("blink", &blink);
-  printf("peak_rss_kb %ld\n", PeakResidentKb(child));
+  printf("after_game_peak_rss_kb %ld\n", PeakResidentKb(child));
   Stop(child);
   return 0;
 }

@@ -80,18 +80,22 @@ int main(int argc, char** argv) {
   if (!display) qputenv("QT_QPA_PLATFORM", "offscreen");
   // Reading the font configuration is a good part of the wait for the first
   // screen and needs nothing from the toolkit: it runs while the toolkit
-  // starts, and the toolkit then finds it done.
-  if (display) zonbeli::ReadFontConfigurationAhead();
+  // starts, and the toolkit then finds it done and lists the fonts from it
+  // once, where the first text asks. This thread is made first: a thread
+  // cannot be made while a library is being loaded.
+  if (display) {
+    zonbeli::ReadFontConfigurationAhead();
+    zonbeli::StartLoadingSoundLibrary();
+  }
   // The game repaints a few small rectangles at a time. Shared-memory images
   // would cost a round trip to the X server before every repaint, where
   // sending the few pixels along costs none.
   if (qEnvironmentVariableIsEmpty("QT_XCB_NO_MITSHM")) qputenv("QT_XCB_NO_MITSHM", "1");
   qInstallMessageHandler(OnQtMessage);
   QApplication app(argc, argv);
-  if (const int status = zonbeli::RefuseLeftOver(argc, argv); status >= 0) {
-    zonbeli::AwaitFontConfiguration();
-    return status;
-  }
+  // Two readers would each scan every font when the cache is empty.
+  zonbeli::AwaitFontConfiguration();
+  if (const int status = zonbeli::RefuseLeftOver(argc, argv); status >= 0) return status;
   if (!display) {
     std::fprintf(stderr, "%s; %s\n", kNoDisplay, kHint);
     return 1;

@@ -13,7 +13,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QFontDatabase>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QMenu>
@@ -226,11 +225,7 @@ void SurfaceWidget::mousePressEvent(QMouseEvent* event) {
   }
 }
 
-GameWindow::GameWindow(SoundLibrary& sound, WindowServices* between)
-    : random_(), font_list_([] {
-        AwaitFontConfiguration();
-        QFontDatabase::families();
-      }) {
+GameWindow::GameWindow(SoundLibrary& sound, WindowServices* between) : random_() {
   setWindowTitle(QStringLiteral("Zonbeli"));
   setWindowIcon(QIcon(QStringLiteral(":/pictures/icon.png")));
   QPalette palette = this->palette();
@@ -259,7 +254,6 @@ GameWindow::GameWindow(SoundLibrary& sound, WindowServices* between)
 }
 
 GameWindow::~GameWindow() {
-  if (font_list_.joinable()) font_list_.join();
   delete tick_notifier_;
   ::close(tick_fd_);
 }
@@ -404,7 +398,6 @@ QAction* GameWindow::menuAction(const QString& caption) const {
 
 void GameWindow::start() {
   game_->Form_Load();
-  if (font_list_.joinable()) font_list_.join();
   adjustSize();
   setFixedSize(sizeHint());
   show();

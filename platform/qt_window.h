@@ -9,7 +9,6 @@
 #include <QWidget>
 #include <functional>
 #include <random>
-#include <thread>
 
 #include "canvas.h"
 #include "input.h"
@@ -119,11 +118,6 @@ class GameWindow : public QMainWindow, public WindowServices, public QAbstractNa
   qint64 ticks_ = 0;
   int modal_depth_ = 0;
   std::mt19937 random_;
-  // Fills the toolkit's font list while the window is built and the sounds
-  // load; the first text drawn would otherwise wait for it. It starts once
-  // the font configuration has been read, which would otherwise be read
-  // twice over, each time scanning every font where none are cached.
-  std::thread font_list_;
   std::unique_ptr<Form1> game_;
 };
 

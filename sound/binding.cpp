@@ -1,34 +1,107 @@
 // SPDX-License-Identifier: MIT
 #include "binding.h"
 
+#include <dlfcn.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <future>
+#include <mutex>
+
 #include "zonbeli_sound.h"
 
 namespace zonbeli {
 
+namespace {
+
+// The library is opened by name: the program's own search path leads to it,
+// beside the program in a build and in the game's private folder once
+// installed. SDL2_mixer alone brings some forty libraries for formats the
+// game never plays, and loading them takes longer than the toolkit needs to
+// reach the display.
+constexpr const char* kLibrary = "libzonbeli_sound.so.0";
+
+struct Library {
+  decltype(&::dsInitialize) initialize;
+  decltype(&::dsCreateDSB) create;
+  decltype(&::dsLoadError) load_error;
+  decltype(&::dsPlay) play;
+  decltype(&::dsPlayLooping) play_looping;
+  decltype(&::dsStop) stop;
+  decltype(&::dsFree) free;
+  decltype(&::dsTerminate) terminate;
+};
+
+template <typename Function>
+void Find(void* handle, const char* name, Function& function) {
+  function = reinterpret_cast<Function>(dlsym(handle, name));
+  if (function == nullptr) {
+    std::fprintf(stderr, "zonbeli: the sound library %s has no %s\n", kLibrary, name);
+    std::_Exit(1);
+  }
+}
+
+// The game cannot start without its sound library, as if the loader had
+// not found it at exec.
+Library Load() {
+  void* handle = dlopen(kLibrary, RTLD_LAZY | RTLD_LOCAL);
+  if (handle == nullptr) {
+    std::fprintf(stderr, "zonbeli: cannot load the sound library: %s\n", dlerror());
+    std::_Exit(1);
+  }
+  Library library{};
+  Find(handle, "dsInitialize", library.initialize);
+  Find(handle, "dsCreateDSB", library.create);
+  Find(handle, "dsLoadError", library.load_error);
+  Find(handle, "dsPlay", library.play);
+  Find(handle, "dsPlayLooping", library.play_looping);
+  Find(handle, "dsStop", library.stop);
+  Find(handle, "dsFree", library.free);
+  Find(handle, "dsTerminate", library.terminate);
+  return library;
+}
+
+std::future<Library> g_loading;
+std::once_flag g_started;
+
+const Library& Loaded() {
+  static const Library library = [] {
+    std::call_once(g_started, [] { g_loading = std::async(std::launch::deferred, Load); });
+    return g_loading.get();
+  }();
+  return library;
+}
+
+}  // namespace
+
+void StartLoadingSoundLibrary() {
+  std::call_once(g_started, [] { g_loading = std::async(std::launch::async, Load); });
+}
+
 std::int32_t SharedSoundLibrary::dsInitialize(std::intptr_t window) {
-  return ::dsInitialize(window);
+  return Loaded().initialize(window);
 }
 std::int32_t SharedSoundLibrary::dsCreateDSB(std::int32_t device, const std::uint8_t* image,
                                              std::size_t length, std::int32_t flags) {
-  return ::dsCreateDSB(device, image, length, flags);
+  return Loaded().create(device, image, length, flags);
 }
 void SharedSoundLibrary::dsPlay(std::int32_t buffer) {
-  ::dsPlay(buffer);
+  Loaded().play(buffer);
 }
 void SharedSoundLibrary::dsPlayLooping(std::int32_t buffer) {
-  ::dsPlayLooping(buffer);
+  Loaded().play_looping(buffer);
 }
 void SharedSoundLibrary::dsStop(std::int32_t buffer) {
-  ::dsStop(buffer);
+  Loaded().stop(buffer);
 }
 void SharedSoundLibrary::dsFree(std::int32_t buffer) {
-  ::dsFree(buffer);
+  Loaded().free(buffer);
 }
 void SharedSoundLibrary::dsTerminate(std::int32_t device) {
-  ::dsTerminate(device);
+  Loaded().terminate(device);
 }
 std::string SharedSoundLibrary::LoadError() {
-  return ::dsLoadError();
+  return Loaded().load_error();
 }
 
 }  // namespace zonbeli

@@ -6,6 +6,11 @@
 
 namespace zonbeli {
 
+// Starts loading the sound library, with SDL2_mixer and everything it
+// brings, on a thread of its own, so that the window can come up meanwhile.
+// The first call of the library waits for it; without this it loads there.
+void StartLoadingSoundLibrary();
+
 class SharedSoundLibrary final : public SoundLibrary {
  public:
   std::int32_t dsInitialize(std::intptr_t window) override;
