@@ -7,6 +7,7 @@
 #include <QPaintEvent>
 #include <cstdlib>
 #include <set>
+#include <tuple>
 
 #include "form1.h"
 #include "pixel_window.h"
@@ -28,36 +29,24 @@ class Drawing : public testing::Test {
   bool CellShows(double column, double row, Picture p) {
     return StampedAt(window.image(), pic(p), CellX(column), CellY(row));
   }
-  void FillBoard(符号 code) {
-    for (int c = 1; c <= 11; ++c) {
-      for (int r = 1; r <= 16; ++r) form.盤[c][r] = code;
+  // The digits stamped on a score row, left to right at 0.6-cell pitch
+  // ending at 16.6 cells; '?' where there is none.
+  std::string DigitsShown(double row, int count) {
+    std::string digits(static_cast<std::size_t>(count), '?');
+    for (int i = 0; i < count; ++i) {
+      const double x = 16.6 - 0.6 * (count - 1 - i);
+      for (int d = 0; d <= 9; ++d) {
+        const auto p = static_cast<Picture>(static_cast<int>(Picture::SUUJI0) + d);
+        if (StampedAt(window.image(), pic(p), TwipsToPixels(525 * x), TwipsToPixels(525 * row)))
+          digits[static_cast<std::size_t>(i)] = static_cast<char>('0' + d);
+      }
     }
+    return digits;
   }
 };
 
-TEST_F(Drawing, EmptyWellHasItsFrameAndOpenEntry) {
-  FillBoard(U' ');
-  form.描画_全画面();
-  for (int r = 2; r <= 16; ++r) {
-    for (int c = 1; c <= 11; ++c) ASSERT_TRUE(CellShows(c, r, Picture::HAIKEI)) << c << "," << r;
-  }
-  for (int c = 5; c <= 7; ++c) {
-    EXPECT_TRUE(CellShows(c, 1, Picture::HAIKEI)) << "entry cell " << c;
-    EXPECT_TRUE(CellShows(c, 0, Picture::HAIKEI)) << "above the entry " << c;
-  }
-  for (int c : {1, 2, 3, 9, 10, 11}) EXPECT_TRUE(CellShows(c, 1, Picture::WAKU_UE)) << c;
-  // Columns 4 and 8 of the top frame lie under the raised posts.
-  for (int r = 1; r <= 16; ++r) {
-    EXPECT_TRUE(CellShows(0, r, Picture::WAKU_HIDARI)) << "left side, row " << r;
-    EXPECT_TRUE(CellShows(12, r, Picture::WAKU_MIGI)) << "right side, row " << r;
-  }
-  for (int c = 0; c <= 12; ++c) EXPECT_TRUE(CellShows(c, 17, Picture::WAKU_SITA)) << c;
-  EXPECT_TRUE(CellShows(4, 0.25, Picture::WAKU_HIDARI));
-  EXPECT_TRUE(CellShows(8, 0.25, Picture::WAKU_MIGI));
-}
-
 TEST_F(Drawing, TopFrameHidesRowOneOutsideTheEntry) {
-  FillBoard(U'王');
+  for (auto& column : form.盤) column.fill(U'王');
   form.描画_全画面();
   EXPECT_TRUE(CellShows(2, 1, Picture::WAKU_UE));
   EXPECT_TRUE(CellShows(6, 1, Picture::OH));
@@ -96,34 +85,13 @@ TEST_F(Drawing, EachCodeStampsItsPictureAndOthersNone) {
   EXPECT_TRUE(Difference(before, window.image()).isEmpty());
 }
 
-// The digit pictures of a score, left to right, at 0.6-cell pitch ending
-// at 16.6 cells.
-std::vector<int> DigitsShown(PixelWindow& window, double row, int count) {
-  std::vector<int> digits;
-  for (int i = 0; i < count; ++i) {
-    const double x = 16.6 - 0.6 * (count - 1 - i);
-    int found = -1;
-    for (int d = 0; d <= 9; ++d) {
-      const auto p = static_cast<Picture>(static_cast<int>(Picture::SUUJI0) + d);
-      if (StampedAt(window.image(), window.canvas().picture(p), TwipsToPixels(525 * x),
-                    TwipsToPixels(525 * row))) {
-        found = d;
-      }
-    }
-    digits.push_back(found);
-  }
-  return digits;
-}
-
 TEST_F(Drawing, ScoreShowsFourDigitsWithLeadingZeros) {
-  form.描画_スコア(12, 0);
-  EXPECT_EQ(DigitsShown(window, 12, 4), (std::vector<int>{0, 0, 0, 0}));
-  form.描画_スコア(12, 7);
-  EXPECT_EQ(DigitsShown(window, 12, 4), (std::vector<int>{0, 0, 0, 7}));
-  form.描画_スコア(7, 345);
-  EXPECT_EQ(DigitsShown(window, 7, 4), (std::vector<int>{0, 3, 4, 5}));
-  form.描画_スコア(12, 9999);
-  EXPECT_EQ(DigitsShown(window, 12, 4), (std::vector<int>{9, 9, 9, 9}));
+  const std::tuple<double, long, const char*> scores[] = {
+      {12, 0, "0000"}, {12, 7, "0007"}, {7, 345, "0345"}, {12, 9999, "9999"}};
+  for (const auto& [row, score, digits] : scores) {
+    form.描画_スコア(row, score);
+    EXPECT_EQ(DigitsShown(row, 4), digits);
+  }
   EXPECT_EQ(window.drawing[window.drawing.size() - 4], "picture SUUJI9 7770 6300");
   EXPECT_EQ(window.drawing.back(), "picture SUUJI9 8715 6300");
 }
@@ -137,9 +105,9 @@ TEST_F(Drawing, ScoresAndLevelsLeaveNoTraceOfEarlierOnes) {
   for (const double row : {12.0, 7.0}) {
     other.描画_スコア(row, 0);
     form.描画_スコア(row, 12345);
-    EXPECT_EQ(DigitsShown(window, row, 5), (std::vector<int>{1, 2, 3, 4, 5}));
+    EXPECT_EQ(DigitsShown(row, 5), "12345");
     form.描画_スコア(row, 12345678);
-    EXPECT_EQ(DigitsShown(window, row, 6), (std::vector<int>{9, 9, 9, 9, 9, 9}));
+    EXPECT_EQ(DigitsShown(row, 6), "999999");
     form.描画_スコア(row, 0);
   }
   other.描画_レベル(5);
@@ -151,28 +119,23 @@ TEST_F(Drawing, ScoresAndLevelsLeaveNoTraceOfEarlierOnes) {
                                << trace.height();
 }
 
-TEST_F(Drawing, TextStandsAtItsTwipPosition) {
+// Text is its glyphs alone, starting at its position and running right and
+// down from it; a narrow glyph leaves most of what lies under it untouched.
+TEST_F(Drawing, TextIsGlyphsAtItsTwipPosition) {
   const QImage before = window.image().copy();
   form.描画_文字(20, 8.9, "HI-SCORE", Form1::色_白, 16);
   EXPECT_EQ(window.drawing.back(), "text 7620 3157.5 HI-SCORE 255,255,255 16");
   const QRect ink = Difference(before, window.image());
   ASSERT_FALSE(ink.isEmpty());
-  // The glyphs start at the position and run right and down from it.
   EXPECT_GE(ink.left(), 508);
   EXPECT_LE(ink.left(), 512);
   EXPECT_GE(ink.top(), 211);
   EXPECT_LE(ink.top(), 220);
   EXPECT_EQ(window.image().pixel(ink.left() + 2, ink.top() - 1), before.pixel(0, 0));
-}
-
-TEST_F(Drawing, TextIsGlyphsOnly) {
   form.描画_絵(3, 3, U'歩');
-  const QImage before = window.image().copy();
+  const QImage under = window.image().copy();
   form.描画_文字(2.5, 4, "i", Form1::色_赤, 20);
-  const QRect ink = Difference(before, window.image());
-  ASSERT_FALSE(ink.isEmpty());
-  // A narrow glyph leaves most of the picture under its cell untouched.
-  EXPECT_LT(ink.width(), 15);
+  EXPECT_LT(Difference(under, window.image()).width(), 15);
 }
 
 // The prompt belongs to its green panel: whatever face draws it (the suite

@@ -35,22 +35,15 @@ double TimeFor(std::u32string_view trio) {
   return 40000 + digit(2) + digit(1) / 10 + digit(0) / 100 + 0.002;
 }
 
-// The window and the sound library in one, so that message boxes and
-// started sounds join the drawing log and one list shows what came first.
+// The window and the sound library in one, so that started sounds join the
+// drawing log and one list shows what came first.
 class Desk : public FakeWindow, public RecordingSound {
  public:
-  void MessageBox(const std::string& text, const std::string& title, MessageIcon icon) override {
-    drawing.push_back("box " + text.substr(0, text.find('\n')));
-    FakeWindow::MessageBox(text, title, icon);
-  }
   void dsPlay(std::int32_t buffer) override {
-    // Start-up loads them in the table's order, so buffer n holds sound n - 1.
-    drawing.push_back("sound " +
-                      std::string(buffer >= 1 && buffer <= 10
-                                      ? 音_一覧[static_cast<std::size_t>(buffer - 1)].name
-                                      : "?"));
+    drawing.push_back("sound " + SoundSlotName(*game, buffer));
     RecordingSound::dsPlay(buffer);
   }
+  const Form1* game = nullptr;
 };
 
 class Play : public testing::Test {
@@ -60,6 +53,7 @@ class Play : public testing::Test {
   Lines prompt;  // the start prompt as start-up drew it
 
   void SetUp() override {
+    desk.game = &form;
     for (const 音定義& sound : 音_一覧) desk.files[std::string(sound.name) + ".wav"].assign(44, 1);
     form.Form_Load();
     ASSERT_EQ(form.音_BGM, 10);
@@ -85,7 +79,6 @@ class Play : public testing::Test {
   bool Drew(const std::string& line) const {
     return std::find(desk.drawing.begin(), desk.drawing.end(), line) != desk.drawing.end();
   }
-  double WaitedFor() const { return std::accumulate(desk.waits.begin(), desk.waits.end(), 0.0); }
   // What input must not change when it is ignored.
   auto State() const {
     return std::tuple(BoardRows(form), form.落下石_列, form.落下石_行, form.落下石_向き,
@@ -99,21 +92,12 @@ class Play : public testing::Test {
     desk.SetTimeOfDay(TimeFor(trio));
     form.KAISI_Click();
   }
-  // A new game whatever state the test left behind.
-  void Restart() {
-    form.待機フラグ = kOn;
-    Start();
-  }
   // A fall step on this tick, the next trio being 桂角桂. The step waits
   // 10 ms before the clock picks it, so the clock is set that much early.
   void FallStep() {
     desk.SetTimeOfDay(TimeFor(U"桂角桂") - 0.01);
     form.落下_カウンタ = form.落下_間隔;
     form.Timer1_Timer();
-  }
-  void SetPreview(std::u32string_view trio) {
-    form.次石 = trio;
-    for (int i = 0; i < 3; ++i) form.盤[5 + i][1] = trio[static_cast<std::size_t>(i)];
   }
   // The digits drawn on a score row, in the order drawn.
   std::string Score(int row) const {
@@ -192,13 +176,9 @@ TEST_F(Play, BlockingTheEntryWithAnOrdinaryNextTrioEndsTheGameWhichThenBlinks) {
   const auto title = std::find(log.begin(), log.end(), "picture RABELU 7000 700");
   ASSERT_TRUE(title != log.begin() && title != log.end());
   EXPECT_EQ(*(title - 1), "sound 面終了");
-  const auto over = std::find_if(title, log.end(), [](const std::string& line) {
-    return line.find("GAME OVER") != std::string::npos;
-  });
-  ASSERT_NE(over, log.end());
-  EXPECT_TRUE(over->ends_with("GAME OVER 255,255,255 24")) << *over;
-  EXPECT_EQ(Logged("GAME OVER").size(), 1U);
-  const std::string place = over->substr(0, over->find("GAME OVER"));
+  const std::string over = "text 2107.5 3870 GAME OVER ";
+  EXPECT_EQ(Logged("GAME OVER"), Lines{"GAME OVER 255,255,255 24"});
+  EXPECT_TRUE(std::find(title, log.end(), over + "255,255,255 24") != log.end());
 
   // From then on each tick redraws it in a colour drawn at random.
   desk.randoms = {0.0, 0.2, 0.4, 0.5, 0.7, 0.9, 0.999};
@@ -208,8 +188,8 @@ TEST_F(Play, BlockingTheEntryWithAnOrdinaryNextTrioEndsTheGameWhichThenBlinks) {
   for (const char* colour : colours) {
     Forget();
     Tick();
-    EXPECT_EQ(desk.drawing, (Lines{place + "GAME OVER " + colour + " 24", "refresh", "refresh"}));
-    EXPECT_NEAR(WaitedFor(), 0.05, 1e-9);
+    EXPECT_EQ(desk.drawing, (Lines{over + colour + " 24", "refresh", "refresh"}));
+    EXPECT_NEAR(std::accumulate(desk.waits.begin(), desk.waits.end(), 0.0), 0.05, 1e-9);
   }
   EXPECT_EQ(State(), state);
 }
@@ -229,9 +209,11 @@ TEST_F(Play, ALandedBombTrioTurnsToExplosionsAndAStarTrioStaysStars) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(PictureName(c.shown));
-    Restart();
+    form.待機フラグ = kOn;  // so that 開始 starts a new game whatever came before
+    Start();
     SetPlayfield(form, c.playfield);
-    SetPreview(U"桂角桂");
+    for (int column = 5; column <= 7; ++column)
+      form.盤[column][1] = form.次石[static_cast<std::size_t>(column - 5)];
     form.落下石_駒 = {0, c.stone, c.stone, c.stone};
     form.落下石_行 = {0, 15, 15, 15};
     Forget();

@@ -15,6 +15,7 @@
 #include <sstream>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "board_text.h"
 #include "input.h"
@@ -64,9 +65,7 @@ class Soak : public testing::Test {
       ++game_overs;
       ASSERT_EQ(form.終了フラグ, Form1::定数_オン);
       ASSERT_GE(form.最高得点, form.得点);
-      for (int column = 1; column <= 11; ++column) {
-        for (int row = 1; row <= 16; ++row) ASSERT_EQ(N(board[column][row]), 0U) << "slide";
-      }
+      ASSERT_EQ(BoardRows(form), std::vector<std::string>(16, "???????????")) << "slide";
       return;
     }
     for (int column = 1; column <= Form1::盤_列数; ++column) {
