@@ -15,8 +15,10 @@
 #include <sstream>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "board_text.h"
+#include "input.h"
 #include "rules_model.h"
 #include "scenario_runner.h"
 
@@ -33,13 +35,6 @@ long long FromEnvironment(const char* name, long long fallback) {
 // Codes as numbers, so that a failing check can print them.
 std::uint32_t N(符号 code) {
   return static_cast<std::uint32_t>(code);
-}
-
-Command Send(Input::Kind kind, int code = 0) {
-  Command command;
-  command.op = Op::kInput;
-  command.input = {kind, code};
-  return command;
 }
 
 class Soak : public testing::Test {
@@ -70,9 +65,7 @@ class Soak : public testing::Test {
       ++game_overs;
       ASSERT_EQ(form.終了フラグ, Form1::定数_オン);
       ASSERT_GE(form.最高得点, form.得点);
-      for (int column = 1; column <= 11; ++column) {
-        for (int row = 1; row <= 16; ++row) ASSERT_EQ(N(board[column][row]), 0U) << "slide";
-      }
+      ASSERT_EQ(BoardRows(form), std::vector<std::string>(16, "???????????")) << "slide";
       return;
     }
     for (int column = 1; column <= Form1::盤_列数; ++column) {
@@ -118,7 +111,7 @@ TEST_F(Soak, RandomPlayKeepsTheRules) {
   while (session.ticks() < ticks && !HasFatalFailure()) {
     if (!Running()) {
       for (int n = below(4); n > 0 && session.ticks() < ticks; --n) Tick();
-      session.Execute(Send(Input::Kind::Start));
+      Deliver(form, {Input::Kind::Start});
       ++games;
       score_before = 0;
       ASSERT_TRUE(Running() && form.得点 == 0) << "a new game";
@@ -135,21 +128,21 @@ TEST_F(Soak, RandomPlayKeepsTheRules) {
            n > 0 && session.ticks() < ticks && Running() && !HasFatalFailure(); --n)
         Tick();
     } else if (choice < 700) {
-      session.Execute(Send(Input::Kind::KeyDown, pivot < target ? 39 : pivot > target ? 37 : 40));
+      Deliver(form, {Input::Kind::KeyDown, pivot < target ? 39 : pivot > target ? 37 : 40});
     } else if (choice < 980) {
       // Down, some key coming up, left, right or up.
       const int key = std::array{40, 0, 37, 39, 38}[static_cast<std::size_t>(choice - 700) / 56];
-      session.Execute(key == 0 ? Send(Input::Kind::KeyUp, 37 + below(4))
-                               : Send(Input::Kind::KeyDown, key));
+      Deliver(form, key == 0 ? Input{Input::Kind::KeyUp, 37 + below(4)}
+                             : Input{Input::Kind::KeyDown, key});
     } else if (choice < 986) {
       const int key = below(256);
-      session.Execute(Send(Input::Kind::KeyDown, key == 27 ? 65 : key));
+      Deliver(form, {Input::Kind::KeyDown, key == 27 ? 65 : key});
     } else if (choice < 990) {
-      session.Execute(Send(Input::Kind::Click, 1));
+      Deliver(form, {Input::Kind::Click, 1});
     } else {
-      session.Execute(Send(choice < 993   ? Input::Kind::Start
-                           : choice < 996 ? Input::Kind::Music
-                                          : Input::Kind::About));
+      Deliver(form, {choice < 993   ? Input::Kind::Start
+                     : choice < 996 ? Input::Kind::Music
+                                    : Input::Kind::About});
       session.window().messages.clear();
     }
     for (std::size_t i = 1; Running() && i <= 3; ++i) {

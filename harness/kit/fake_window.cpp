@@ -22,29 +22,37 @@ std::string Number(double value) {
   return out.str();
 }
 
+std::string Colour(Rgb colour) {
+  return std::to_string(colour.r) + "," + std::to_string(colour.g) + "," + std::to_string(colour.b);
+}
+
+std::string PictureLine(Picture picture, double x, double y) {
+  return std::string("picture ") + PictureName(picture) + " " + Number(x) + " " + Number(y);
+}
+
 }  // namespace
+
+std::string CellPictureLine(Picture picture, double column, double row) {
+  return PictureLine(picture, Form1::原点_X + Form1::マス_幅 * column,
+                     Form1::原点_Y + Form1::マス_高さ * row);
+}
 
 void FakeWindow::PaintPicture(Picture picture, float x, float y) {
   shown[{TwipsToPixels(x), TwipsToPixels(y)}] = picture;
-  if (record_drawing) {
-    drawing.push_back(std::string("picture ") + PictureName(picture) + " " + Number(x) + " " +
-                      Number(y));
-  }
+  if (record_drawing) drawing.push_back(PictureLine(picture, x, y));
 }
 
 void FakeWindow::FillBox(float x1, float y1, float x2, float y2, Rgb colour) {
   if (record_drawing) {
     drawing.push_back("box " + Number(x1) + " " + Number(y1) + " " + Number(x2) + " " + Number(y2) +
-                      " " + std::to_string(colour.r) + "," + std::to_string(colour.g) + "," +
-                      std::to_string(colour.b));
+                      " " + Colour(colour));
   }
 }
 
 void FakeWindow::PrintText(float x, float y, const std::string& text, Rgb colour, double points) {
   if (record_drawing) {
-    drawing.push_back("text " + Number(x) + " " + Number(y) + " " + text + " " +
-                      std::to_string(colour.r) + "," + std::to_string(colour.g) + "," +
-                      std::to_string(colour.b) + " " + Number(points));
+    drawing.push_back("text " + Number(x) + " " + Number(y) + " " + text + " " + Colour(colour) +
+                      " " + Number(points));
   }
 }
 

@@ -94,6 +94,10 @@ class RecordingSound : public SoundLibrary {
   std::int32_t next_buffer = 1;
 };
 
+// The drawing log's line for `picture` stamped at cell (column, row) of the
+// well's grid.
+std::string CellPictureLine(Picture picture, double column, double row);
+
 // The name of the sound slot a handle sits in ("石着地"), or "" if none.
 std::string SoundSlotName(const Form1& form, std::int32_t handle);
 
