@@ -137,8 +137,10 @@ def run(build, kind, case):
             # two seconds of silence at once and plays no client's stream, the monitor's recorder
             # included, until they have passed; a real card's sink starts a stream at once.
             started = time.monotonic()
-            check(wait_until(lambda: recorder.latest() > started, 5),
-                  "the monitor cannot be recorded after the restart")
+            check(wait_until(lambda: recorder.latest() > started, 8),
+                  "the monitor was not recorded within 8 s of the restart (last block "
+                  f"{recorder.latest() - started:.2f} s after it, the server "
+                  f"{'answers' if server.answers() else 'does not answer'})")
             back = time.monotonic()
         check(game.alive(), f"the game ended: {game.stderr_text()[-500:]}")
         heard = heard_move_since(recorder, move, back, display, BACK + 2.0)
