@@ -177,8 +177,9 @@ typedef struct {
   int open;
   SDL_AudioDeviceID device;
   /* The output rests by holding SDL's mixing lock, so that its thread sleeps until the next
-   * sound instead of mixing silence. Closing it would cost more: a PulseAudio client takes over a
-   * second to close, and PipeWire starts a reopened stream late. */
+   * sound instead of mixing silence. Closing it would cost more: a reopened stream may wait for
+   * the server's next cycle, up to two seconds on an idle PulseAudio null sink, and PipeWire
+   * starts a reopened stream late. */
   int resting;
   int lost; /* the output died or would not open again, and that was said */
   Uint64 retry_at;
