@@ -54,9 +54,10 @@ enum {
   /* An output whose mixer has not been asked for samples for this long is taken as lost: a
    * server that stopped answering. Long enough that a busy machine's pause is not one. */
   STALL_MS = 1500,
-  /* A new output may wait for its server's next cycle before it plays at all; PulseAudio's
-   * null sink starts a new stream after close to two seconds. Until an output has started, it
-   * is given this long. */
+  /* A new output may wait for its server's next cycle before it plays at all: PulseAudio's
+   * null sink, while no stream holds it to a short latency, mixes two seconds ahead and starts
+   * a new stream only once they have passed. Until an output has started, it is given this
+   * long. */
   START_STALL_MS = 3000,
   /* At start the game waits this long for the output to open, to learn whether there is one;
    * a server that takes longer is taken as there and the output opens when it answers. */
@@ -176,8 +177,9 @@ typedef struct {
   int open;
   SDL_AudioDeviceID device;
   /* The output rests by holding SDL's mixing lock, so that its thread sleeps until the next
-   * sound instead of mixing silence. Closing it would cost more: a PulseAudio client takes over a
-   * second to close, and PipeWire starts a reopened stream late. */
+   * sound instead of mixing silence. Closing it would cost more: a reopened stream may wait for
+   * the server's next cycle, up to two seconds on an idle PulseAudio null sink, and PipeWire
+   * starts a reopened stream late. */
   int resting;
   int lost; /* the output died or would not open again, and that was said */
   Uint64 retry_at;

@@ -146,6 +146,10 @@ def run(build, kind, case):
             back = time.monotonic()
         check(game.alive(), f"the game ended: {game.stderr_text()[-500:]}")
         heard = heard_move_since(recorder, move, back, display, BACK + 2.0)
+        if case == "restart-music":
+            time.sleep(max(0.0, back + BACK + 0.3 - time.monotonic()))
+            check(music_heard(recorder, music, back, back + BACK + 0.2),
+                  f"no music within {BACK} s of the server's return")
         check(heard is not None and heard <= BACK,
               "no move sound within {BACK} s of the server's return (first heard: {heard})".format(
                   BACK=BACK, heard="never" if heard is None else f"{heard:.2f} s"))
