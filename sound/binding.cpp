@@ -2,11 +2,13 @@
 #include "binding.h"
 
 #include <dlfcn.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <future>
 #include <mutex>
+#include <string>
 
 #include "zonbeli_sound.h"
 
@@ -41,10 +43,29 @@ void Find(void* handle, const char* name, Function& function) {
   }
 }
 
+// Beside the program in a build tree, in the game's private folder once
+// installed, both found from the program's own folder as its sounds are; the
+// loader's own search is the last resort. A path is given where one is
+// known: a name alone is looked up through the search path of whoever calls
+// dlopen, and a sanitizer's interceptor stands in for the program there.
+void* Open() {
+  char program[4096];
+  const ssize_t length = readlink("/proc/self/exe", program, sizeof program - 1);
+  if (length > 0) {
+    std::string folder(program, static_cast<std::size_t>(length));
+    folder.erase(folder.rfind('/') + 1);
+    for (const std::string& path :
+         {folder + kLibrary, folder + ZONBELI_LIBRARY_FROM_BIN "/" + kLibrary}) {
+      if (void* handle = dlopen(path.c_str(), RTLD_LAZY | RTLD_LOCAL)) return handle;
+    }
+  }
+  return dlopen(kLibrary, RTLD_LAZY | RTLD_LOCAL);
+}
+
 // The game cannot start without its sound library, as if the loader had
 // not found it at exec.
 Library Load() {
-  void* handle = dlopen(kLibrary, RTLD_LAZY | RTLD_LOCAL);
+  void* handle = Open();
   if (handle == nullptr) {
     std::fprintf(stderr, "zonbeli: cannot load the sound library: %s\n", dlerror());
     std::_Exit(1);

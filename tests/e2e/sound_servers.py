@@ -222,26 +222,43 @@ class Recorder:
         self.stamps = []     # monotonic time when the block was read
         self.segments = []   # segment number of each block
         self.count = 0
+        self.segment = 0
+        self.generation = 0
         self.lock = threading.Lock()
         self.running = True
-        self.thread = threading.Thread(target=self._run, daemon=True)
+        self.thread = None
+        self.reconnect()
+
+    def reconnect(self):
+        """Records through a new connection. The old one is left behind: a connection made while
+        a restarted server was coming up may block in a read that has no time limit."""
+        with self.lock:
+            self.generation += 1
+            generation = self.generation
+        self.thread = threading.Thread(target=self._run, args=(generation,), daemon=True)
         self.thread.start()
 
-    def _run(self):
-        segment = 0
+    def _current(self, generation):
+        return self.running and self.generation == generation
+
+    def _run(self, generation):
         buffer = ctypes.create_string_buffer(self.block * 2)
         error = ctypes.c_int(0)
-        while self.running:
+        while self._current(generation):
             handle = _open_stream(self.server, _RECORD, b"probe.monitor", self.block * 2)
             if not handle:
                 time.sleep(0.05)
                 continue
-            segment += 1
-            while self.running:
+            with self.lock:
+                self.segment += 1
+                segment = self.segment
+            while self._current(generation):
                 if _simple.pa_simple_read(handle, buffer, self.block * 2, ctypes.byref(error)) < 0:
                     break
                 now = time.monotonic()
                 with self.lock:
+                    if self.generation != generation:
+                        break
                     self.chunks.append(np.frombuffer(buffer.raw, dtype=np.int16).copy())
                     self.count += self.block
                     self.ends.append(self.count)
@@ -343,7 +360,13 @@ def server_plays(server, recorder, samples, seconds):
     """Plays samples through a plain client until they are heard on the monitor (both the
     server and the recording of its monitor work); returns whether that was within seconds."""
     deadline = time.monotonic() + seconds
+    connected = time.monotonic()
     while time.monotonic() < deadline:
+        # A new null sink plays nothing for its first two seconds, the monitor included; a
+        # recording silent for longer than that is stuck on a connection of its own.
+        if max(recorder.latest(), connected) < time.monotonic() - 3.0:
+            recorder.reconnect()
+            connected = time.monotonic()
         sent = play_plain(server, samples)
         time.sleep(0.3)
         if sent and find_sound(Timeline(recorder), samples, sent - 0.005, sent + 0.3):
