@@ -111,14 +111,36 @@ class SoundServer:
             self._spawn(["pipewire-pulse"], dict(self.env, PIPEWIRE_DEBUG="3,mod.protocol-pulse:4"))
         if not wait_until(self.answers, 15, 0.1):
             raise RuntimeError(f"{self.kind} did not start: {self.log_text()[-2000:]}")
+        # A pulse server just up, PipeWire's above all, now and then leaves a request unanswered
+        # for seconds: each is asked again until the deadline.
+        def sinks():
+            try:
+                return self.pactl("list", "short", "sinks").stdout
+            except subprocess.TimeoutExpired:
+                return ""
+
+        def sink_loaded():
+            if self.kind == "pipewire" and "probe" not in sinks():
+                try:
+                    self.pactl("load-module", "module-null-sink", "sink_name=probe", "rate=44100")
+                except subprocess.TimeoutExpired:
+                    pass
+            return "probe" in sinks()
+
+        if not wait_until(sink_loaded, 20, 0.1):
+            raise RuntimeError(f"{self.kind}: no null sink: {self.log_text()[-2000:]}")
         if self.kind == "pipewire":
-            self.pactl("load-module", "module-null-sink", "sink_name=probe", "rate=44100")
             subprocess.run(["pw-metadata", "-n", "settings", "0", "clock.force-rate", "44100"],
                            env=self.env, capture_output=True, timeout=5, check=False)
-        ok = wait_until(lambda: "probe" in self.pactl("list", "short", "sinks").stdout, 10, 0.1)
-        if not ok:
-            raise RuntimeError(f"{self.kind}: no null sink: {self.log_text()[-2000:]}")
-        self.pactl("set-default-sink", "probe")
+
+        def made_default():
+            try:
+                return self.pactl("set-default-sink", "probe").returncode == 0
+            except subprocess.TimeoutExpired:
+                return False
+
+        if not wait_until(made_default, 20, 0.1):
+            raise RuntimeError(f"{self.kind}: the null sink cannot be made the default")
 
     def sound_pids(self):
         """The processes that carry the audio: the one a SIGSTOP must reach."""
