@@ -28,19 +28,19 @@ struct Sound {
 
 // The files are the generator's: 16-bit mono PCM.
 Sound load(const std::string& path) {
-  SDL_AudioSpec spec;
+  SDL_AudioSpec audio;
   Uint8* data = nullptr;
   Uint32 bytes = 0;
   Sound sound;
-  if (SDL_LoadWAV(path.c_str(), &spec, &data, &bytes) == nullptr) {
+  if (SDL_LoadWAV(path.c_str(), &audio, &data, &bytes) == nullptr) {
     ADD_FAILURE() << path << ": " << SDL_GetError();
     return sound;
   }
-  if (spec.format == AUDIO_S16LSB && spec.channels == 1) {
+  if (audio.format == AUDIO_S16LSB && audio.channels == 1) {
     const auto* pcm = reinterpret_cast<const int16_t*>(data);
     sound.samples.assign(pcm, pcm + bytes / 2);
     for (double& x : sound.samples) x /= 32768.0;
-    sound.rate = spec.freq;
+    sound.rate = audio.freq;
   } else {
     ADD_FAILURE() << path << " is not 16-bit mono";
   }

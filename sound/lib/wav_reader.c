@@ -192,19 +192,19 @@ int wave_parse(const Uint8* image, size_t length, WaveImage* wave) {
   rw->write = view_write;
   rw->close = view_close;
   rw->hidden.unknown.data1 = &view;
-  SDL_AudioSpec spec;
+  SDL_AudioSpec audio;
   Uint8* samples = NULL;
   Uint32 bytes = 0;
-  if (SDL_LoadWAV_RW(rw, 1, &spec, &samples, &bytes) == NULL) {
+  if (SDL_LoadWAV_RW(rw, 1, &audio, &samples, &bytes) == NULL) {
     return sound_refuse("%s", SDL_GetError());
   }
-  wave->channels = spec.channels;
-  wave->frame_bytes = spec.channels * (SDL_AUDIO_BITSIZE(spec.format) / 8u);
-  wave->rate = spec.freq;
+  wave->channels = audio.channels;
+  wave->frame_bytes = audio.channels * (SDL_AUDIO_BITSIZE(audio.format) / 8u);
+  wave->rate = audio.freq;
   wave->data = samples;
   wave->frames = wave->frame_bytes == 0 ? 0 : bytes / wave->frame_bytes;
-  if (!type_of(spec.format, &wave->type) || wave->frame_bytes == 0) {
-    sound_refuse("SDL read it as samples of format 0x%04X, which do not play", spec.format);
+  if (!type_of(audio.format, &wave->type) || wave->frame_bytes == 0) {
+    sound_refuse("SDL read it as samples of format 0x%04X, which do not play", audio.format);
   } else if (wave->rate < (int)MIN_RATE || wave->rate > (int)MAX_RATE) {
     sound_refuse("its rate of %d Hz is outside %u to %u Hz", wave->rate, MIN_RATE, MAX_RATE);
   } else if (wave->frames == 0) {

@@ -218,7 +218,7 @@ _S16LE, _PLAYBACK, _RECORD = 3, 1, 2
 
 
 def _open_stream(server, direction, device, fragment_bytes):
-    spec = _SampleSpec(_S16LE, RATE, 1)
+    sample_format = _SampleSpec(_S16LE, RATE, 1)
     none = 0xFFFFFFFF
     if direction == _RECORD:
         attr = _BufferAttr(none, none, none, none, fragment_bytes)
@@ -226,7 +226,7 @@ def _open_stream(server, direction, device, fragment_bytes):
         attr = _BufferAttr(none, fragment_bytes, none, none, none)
     error = ctypes.c_int(0)
     handle = _simple.pa_simple_new(server.env["PULSE_SERVER"].encode(), b"zonbeli-probe",
-                                   direction, device, b"probe", ctypes.byref(spec), None,
+                                   direction, device, b"probe", ctypes.byref(sample_format), None,
                                    ctypes.byref(attr), ctypes.byref(error))
     return handle
 
