@@ -64,6 +64,5 @@ xdotool keydown Down; sleep 3; xdotool keyup Down
 [ "$(well)" != "$first" ] || fail "no stone fell in the game"
 if [ -n "$shots" ]; then mkdir -p "$shots"; cp "$work/screen.png" "$shots/$size.png"; fi
 xdotool key Escape
-for _ in $(seq 30); do kill -0 "$game" 2>/dev/null || break; sleep 0.1; done
-kill -0 "$game" 2>/dev/null && fail "Escape did not end the game"
+expect_quit 0 || fail "Escape did not end the game: $(cat "$work/stderr")"
 echo "$size: ok"
