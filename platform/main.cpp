@@ -73,6 +73,7 @@ void OnQtMessage(QtMsgType type, const QMessageLogContext& /*context*/, const QS
 int main(int argc, char** argv) {
   if (const int status = zonbeli::HandleCommandLine(argc, argv); status >= 0) return status;
   zonbeli::KeepFromStartingASessionBus();
+  zonbeli::AskForAShortSoundBuffer();
   // Only the toolkit knows its own options. Without a display it starts off
   // screen all the same, so that a wrong argument is still told from a
   // missing display.

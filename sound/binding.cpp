@@ -95,6 +95,19 @@ const Library& Loaded() {
 
 }  // namespace
 
+// SDL's PulseAudio client asks the server to buffer exactly one of the
+// library's mixing blocks, so the block would set both how long a sound waits
+// to be mixed and how long it then waits in the server: a block short enough
+// for the first leaves too thin a buffer for the second, and the music breaks
+// up whenever the machine is busy. PulseAudio's client library takes the
+// buffer from PULSE_LATENCY_MSEC instead when it is set: 10 ms is nearly two
+// of the library's 256-frame blocks. The client reads it as the output
+// opens, on the library's own thread; setting it there would race with every
+// other thread that reads the environment, so it is set before any starts.
+void AskForAShortSoundBuffer() {
+  setenv("PULSE_LATENCY_MSEC", "10", 0);
+}
+
 void StartLoadingSoundLibrary() {
   std::call_once(g_started, [] { g_loading = std::async(std::launch::async, Load); });
 }

@@ -6,6 +6,10 @@
 
 namespace zonbeli {
 
+// Sets how much sound a PulseAudio server buffers for the game, unless the
+// player has; to be called while the program has no other thread.
+void AskForAShortSoundBuffer();
+
 // Starts loading the sound library, with SDL2_mixer and everything it
 // brings, on a thread of its own, so that the window can come up meanwhile.
 // The first call of the library waits for it; without this it loads there.

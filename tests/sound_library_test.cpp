@@ -37,7 +37,7 @@ using Samples = std::vector<int16_t>;
 
 // The library asks for 16-bit mono at 44.1 kHz, and the disk driver writes just that.
 constexpr double kRate = 44100.0;
-// The mixer hands the driver 512 frames at a time and the file is written through stdio, so a
+// The mixer hands the driver 256 frames at a time and the file is written through stdio, so a
 // block mixed just before a call may reach the file well after it; and the library's own thread
 // starts what the call asked for, a moment later on a busy machine.
 constexpr size_t kLate = 12 * 512;

@@ -26,22 +26,28 @@ enum {
   /* A buffer handle is (reuse << SLOT_BITS) | (slot + 1). */
   SLOT_BITS = 8,
   SLOT_MASK = (1 << SLOT_BITS) - 1,
-  /* The mixer mixes this many frames at a time, and SDL asks the sound server to buffer just
-   * one such block, so a sound waits on average one and a half blocks before it is heard.
-   * Measured from key to the server's monitor on this machine kind, net of the method's floor,
-   * median / p95 in ms, with the music's unexplained gaps (PulseAudio 16, then PipeWire 0.3.65):
-   *   1024 frames: 31.4 / 38.9, 1 gap;   28.4 / 40.2, 0 gaps
-   *    512 frames: 14.5 / 20.5, 0 gaps;  13.8 / 18.9, 4 gaps, in four runs 14.5 to 16.5 / 20.0
-   *                to 20.8 with no gap on PulseAudio; 13.8 to 15.8 / 18.9 to 20.7 with 0 to 4
-   *                gaps on PipeWire, whose pulse server logs underruns (6 to 173 a run)
-   *    384 frames: 12.4 / 18.8, 3 gaps;  18.9 / 23.2, 0 gaps
-   *    256 frames:  8.0 /  9.8, 7 gaps;  14.7 / 16.5, 0 gaps
-   * 512 halves the wait without gaps on PulseAudio. Below it the music breaks up there whenever
-   * the machine is busy, and PipeWire gains nothing more: its own cycle is longer than the block.
-   * SDL's PulseAudio client takes its buffer from the block size alone; asking the server for a
-   * shorter latency (PULSE_LATENCY_MSEC) below one block would leave the client waiting for room
-   * that never comes, and above it only adds delay. */
-  OUTPUT_CHUNK_FRAMES = 512,
+  /* The mixer mixes this many frames at a time, so a sound waits up to one block to be mixed,
+   * and then for whatever the server buffers ahead of it. SDL's PulseAudio client would have the
+   * server buffer just one block; the program asks for 10 ms instead (PULSE_LATENCY_MSEC, see
+   * the binding), which leaves the mixer 4 ms to spare at each block. Key to the server's
+   * monitor on this machine kind, net of the method's floor, median / p95 in ms, with the music
+   * on, and its gaps and the server's underruns (PulseAudio 16, runs of 20 to 30 keys):
+   *   512 frames, one block buffered:  16.3 / 19.2, music 15.0 / 20.0, 1 gap, 2 underruns
+   *   256 frames, 10 ms buffered:       8.1 to 9.9 / 11.7 to 12.3, music 9.4 to 10.3 / 11.5 to
+   *                                     14.5, in four runs one gap and one underrun
+   *   256 frames,  6 ms:                7.4 / 10.4, 1 underrun
+   *   256 frames, 12 ms:                9.3 to 11.0 / 12.1 to 14.6
+   *   128 frames, 10 or 12 ms:          8.3 to 10.1 / 10.3 to 12.3, no underrun in three runs
+   * 128 frames is hardly quicker than 256 and wakes the mixer twice as often, and where SDL
+   * drives a card itself, without a server, it buffers just two blocks. PipeWire's pulse server
+   * keeps a sound about 15 ms whatever the block and the buffer (14.6 to 16.9 ms at 512, 256 or
+   * 128 frames with 8 to 15 ms buffered), so SDL's PipeWire client is used there instead (see
+   * open_device), which runs PipeWire's graph at the block size with nothing buffered between
+   * (PipeWire 0.3.65; gaps in the music in runs of 20 to 30 keys):
+   *   512 frames:  7.8 to 8.8 / 11.9 to 12.7, music 6.0 to 7.9 / 10.9 to 12.8, gaps 0, 1, 0, 0
+   *   256 frames:  3.6 to 4.3 /  5.9 to  6.7, music 3.6 to 4.2 /  5.7 to  6.5, gaps 0, 2, 0, 0
+   *   128 frames:  2.4 to 2.8 /  3.8,         music 2.5 to 2.6 /  3.7 to  4.2, gaps 0, 1 */
+  OUTPUT_CHUNK_FRAMES = 256,
   /* Keeps the reuse count small enough for every handle to stay a positive int32_t. */
   MAX_REUSE = 0x7FFFFF,
   /* Once the last sound has ended, the output rests after this long, so that no audio thread
@@ -206,18 +212,32 @@ static void SDLCALL count_mix(void* unused, Uint8* stream, int length) {
   SDL_AtomicAdd(&mixes, 1);
 }
 
-/* Opens the device and its channels; says why on stderr when `say` is set. */
-static int open_device(int say) {
-  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
-    if (say) report("no audio output, playing silently");
-    return 0;
-  }
+/* Opens SDL's audio and the mixer's device with the driver SDL picks by its hint. */
+static int open_mixer(void) {
+  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return 0;
   /* No change of format is allowed: an output that wants another rate or stereo gets it from
    * SDL's converter, once for the whole mix, instead of every sound being resampled at load. */
   if (Mix_OpenAudioDevice(OUTPUT_RATE, AUDIO_S16SYS, OUTPUT_CHANNELS, OUTPUT_CHUNK_FRAMES, NULL,
-                          0) != 0) {
+                          0) == 0) {
+    return 1;
+  }
+  SDL_QuitSubSystem(SDL_INIT_AUDIO);
+  return 0;
+}
+
+/* Opens the device and its channels; says why on stderr when `say` is set. Where PipeWire
+ * stands in for PulseAudio, SDL's own PipeWire client is used, which is heard three times as
+ * soon, unless the player chose a driver with SDL_AUDIODRIVER. */
+static int open_device(int say) {
+  int opened = 0;
+  const char* chosen = SDL_GetHint(SDL_HINT_AUDIODRIVER);
+  if ((chosen == NULL || *chosen == '\0') && pulse_server_is_pipewire()) {
+    SDL_SetHint(SDL_HINT_AUDIODRIVER, "pipewire");
+    opened = open_mixer();
+    SDL_ResetHint(SDL_HINT_AUDIODRIVER);
+  }
+  if (!opened && !open_mixer()) {
     if (say) report("cannot open the audio output, playing silently");
-    SDL_QuitSubSystem(SDL_INIT_AUDIO);
     return 0;
   }
   if (Mix_AllocateChannels(CHANNEL_COUNT) < CHANNEL_COUNT) {

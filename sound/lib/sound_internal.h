@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-/* What the parts of the sound library share: the mixer's format, a WAV image as read, and the
- * steps from an image to a playable run of samples. */
+/* What the parts of the sound library share: the mixer's format, a WAV image as read, the
+ * steps from an image to a playable run of samples, and which server the output plays to. */
 #ifndef ZONBELI_SOUND_INTERNAL_H
 #define ZONBELI_SOUND_INTERNAL_H
 
@@ -51,5 +51,9 @@ void wave_release(WaveImage* wave);
 /* The image's samples in the mixer's format, in a block of sample memory of exactly their size;
  * NULL, refused, when memory runs out. The decoded samples are adopted or released either way. */
 Uint8* wave_samples(WaveImage* wave, Uint32* out_bytes);
+
+/* Whether the PulseAudio server the output would reach is PipeWire's; 0 when there is none or
+ * it does not answer within a quarter of a second. Called by the library's worker only. */
+int pulse_server_is_pipewire(void);
 
 #endif
