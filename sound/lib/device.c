@@ -1,9 +1,13 @@
 // SPDX-License-Identifier: MIT
 /* The sound library's device: the audio output, its channels and the buffers that play on them.
  *
- * The channels are mixed here, over SDL's plain audio output: all they do is add 16-bit mono
- * runs of samples together, which SDL2_mixer did with the same SDL call, so it would only bring
- * its forty libraries of formats the game never plays. MIXER_MEASURED below says what that cost.
+ * The channels are mixed here, over SDL's plain audio output: all they do is add runs of 16-bit
+ * mono samples, each clipped as it is added, which SDL2_mixer did with the same SDL call. Through
+ * SDL2_mixer the library loaded 68 libraries, among them decoders of formats the game never plays;
+ * over SDL alone it loads 50. On this machine kind a bare program's peak memory grows by 4.7 MB
+ * with SDL2_mixer loaded beside SDL, and the game's peak, reached as it starts, went from 48.0 MiB
+ * to 45.2 MiB (5 rounds of bench/run each, two processors) with this and the plain WAV images'
+ * single copy together.
  *
  * Nothing the game calls waits for the sound server. Opening and closing the output can stall
  * for as long as the server does, and every mixing call takes a lock that SDL's audio thread
