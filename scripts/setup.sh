@@ -12,7 +12,7 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 # What building and playing the game needs; the tests need more, among them
 # what builds and checks the Debian package.
 packages=(cmake g++ ninja-build pkg-config qt6-base-dev qt6-wayland libxcb1-dev libfontconfig-dev
-          libsdl2-mixer-dev fonts-ipafont-mincho)
+          libsdl2-dev fonts-ipafont-mincho)
 if [ "$purpose" = test ]; then
   packages+=(libgtest-dev libbenchmark-dev xvfb xauth x11-utils xdotool imagemagick
              desktop-file-utils appstream python3 build-essential debhelper lintian git openbox

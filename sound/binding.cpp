@@ -8,7 +8,9 @@
 #include <cstdlib>
 #include <future>
 #include <mutex>
+#include <optional>
 #include <string>
+#include <utility>
 
 #include "zonbeli_sound.h"
 
@@ -18,9 +20,8 @@ namespace {
 
 // The library is opened by name: the program's own search path leads to it,
 // beside the program in a build and in the game's private folder once
-// installed. SDL2_mixer alone brings some forty libraries for formats the
-// game never plays, and loading them takes longer than the toolkit needs to
-// reach the display.
+// installed. SDL and the thirty libraries it brings take longer to load than
+// the toolkit needs to reach the display.
 constexpr const char* kLibrary = "libzonbeli_sound.so.0";
 
 struct Library {
@@ -32,6 +33,10 @@ struct Library {
   decltype(&::dsStop) stop;
   decltype(&::dsFree) free;
   decltype(&::dsTerminate) terminate;
+  // The device opened as soon as the library was loaded, for the game's
+  // first dsInitialize; empty when the library was loaded where the game
+  // first asked for it.
+  std::optional<std::int32_t> opened_ahead;
 };
 
 template <typename Function>
@@ -108,12 +113,26 @@ void AskForAShortSoundBuffer() {
   setenv("PULSE_LATENCY_MSEC", "10", 0);
 }
 
+// The library has no use for the window on this platform, so the output is
+// opened on the loading thread too, while the window is being made, and the
+// game's first dsInitialize takes the answer, or waits for it. Whatever the
+// library says about the output lands on stderr a little earlier; the game's
+// warning comes where it always did.
 void StartLoadingSoundLibrary() {
-  std::call_once(g_started, [] { g_loading = std::async(std::launch::async, Load); });
+  std::call_once(g_started, [] {
+    g_loading = std::async(std::launch::async, [] {
+      Library library = Load();
+      library.opened_ahead = library.initialize(0);
+      return library;
+    });
+  });
 }
 
 std::int32_t SharedSoundLibrary::dsInitialize(std::intptr_t window) {
-  return Loaded().initialize(window);
+  static bool answered_ahead = false;
+  const Library& library = Loaded();
+  if (library.opened_ahead && !std::exchange(answered_ahead, true)) return *library.opened_ahead;
+  return library.initialize(window);
 }
 std::int32_t SharedSoundLibrary::dsCreateDSB(std::int32_t device, const std::uint8_t* image,
                                              std::size_t length, std::int32_t flags) {

@@ -10,9 +10,10 @@ namespace zonbeli {
 // player has; to be called while the program has no other thread.
 void AskForAShortSoundBuffer();
 
-// Starts loading the sound library, with SDL2_mixer and everything it
-// brings, on a thread of its own, so that the window can come up meanwhile.
-// The first call of the library waits for it; without this it loads there.
+// Starts loading the sound library, with SDL and everything it brings, and
+// opening the audio output, on a thread of its own, so that the window can
+// come up meanwhile. The first call of the library waits for it; without
+// this it loads there.
 void StartLoadingSoundLibrary();
 
 class SharedSoundLibrary final : public SoundLibrary {

@@ -20,7 +20,8 @@ typedef struct {
   unsigned channels;
   unsigned frame_bytes;
   int rate;
-  Uint8* data; /* the decoded samples, SDL's, held until adopted or released */
+  Uint8* data;  /* the samples, held until adopted or released */
+  int borrowed; /* data lies in the caller's image and is only read, or else it is SDL's copy */
   Uint64 frames;
 } WaveImage;
 

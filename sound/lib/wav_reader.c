@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
-/* Reading WAV images through SDL's WAV reader, and why one that does not play was refused. */
+/* Reading WAV images, through SDL's WAV reader where they are not plain, and why one that does not
+ * play was refused. */
 #include <SDL_audio.h>
 #include <SDL_error.h>
 #include <SDL_rwops.h>
@@ -177,9 +178,50 @@ static int type_of(SDL_AudioFormat format, SampleType* type) {
   }
 }
 
+/* The game's own sounds are plain: a fmt chunk of 16-bit mono PCM at the mixer's rate first, then
+ * the data, all inside the RIFF chunk. Their samples are used where they lie in the image, without
+ * SDL's copy of them, which for the music would hold another 3.4 MB while it loads. Anything else,
+ * or anything SDL might read otherwise, is left to SDL. */
+static int read_plain(const Uint8* image, size_t length, WaveImage* wave) {
+  if (length < 20 || memcmp(image + 12, "fmt ", 4) != 0) return 0;
+  const size_t end = (size_t)read_le32(image + 4) + 8u;
+  const size_t fmt_size = read_le32(image + 16);
+  if (end > length || end < 36 || fmt_size < 16 || fmt_size > end - 20) return 0;
+  const Uint8* fmt = image + 20;
+  if (read_le16(fmt) != 1 || read_le16(fmt + 2) != OUTPUT_CHANNELS ||
+      read_le32(fmt + 4) != OUTPUT_RATE || read_le16(fmt + 12) != 2 || read_le16(fmt + 14) != 16) {
+    return 0;
+  }
+  for (size_t pos = 20 + fmt_size + (fmt_size & 1u); pos <= end && end - pos >= 8;) {
+    const size_t size = read_le32(image + pos + 4);
+    if (size > end - pos - 8 || memcmp(image + pos, "fmt ", 4) == 0 ||
+        memcmp(image + pos, "fact", 4) == 0) {
+      return 0;
+    }
+    if (memcmp(image + pos, "data", 4) == 0) {
+      if (size == 0 || size % 2u != 0) return 0;
+      wave->type = SAMPLE_S16;
+      wave->channels = OUTPUT_CHANNELS;
+      wave->frame_bytes = 2;
+      wave->rate = OUTPUT_RATE;
+      wave->data = (Uint8*)(image + pos + 8);
+      wave->borrowed = 1;
+      wave->frames = size / 2u;
+      return 1;
+    }
+    pos += 8 + size + (size & 1u);
+  }
+  return 0;
+}
+
 int wave_parse(const Uint8* image, size_t length, WaveImage* wave) {
   if (length < 12 || memcmp(image, "RIFF", 4) != 0 || memcmp(image + 8, "WAVE", 4) != 0) {
     return sound_refuse("it is not a RIFF/WAVE file");
+  }
+  if (read_plain(image, length, wave)) {
+    if (wave->frames / (Uint64)wave->rate < MAX_SECONDS) return 1;
+    wave->data = NULL;
+    return sound_refuse("it lasts %u minutes or more", MAX_SECONDS / 60u);
   }
   View view = {.image = image, .length = length};
   if (!smooth_over(&view)) return 0;
@@ -202,6 +244,7 @@ int wave_parse(const Uint8* image, size_t length, WaveImage* wave) {
   wave->frame_bytes = audio.channels * (SDL_AUDIO_BITSIZE(audio.format) / 8u);
   wave->rate = audio.freq;
   wave->data = samples;
+  wave->borrowed = 0;
   wave->frames = wave->frame_bytes == 0 ? 0 : bytes / wave->frame_bytes;
   if (!type_of(audio.format, &wave->type) || wave->frame_bytes == 0) {
     sound_refuse("SDL read it as samples of format 0x%04X, which do not play", audio.format);
@@ -219,12 +262,18 @@ int wave_parse(const Uint8* image, size_t length, WaveImage* wave) {
 }
 
 Uint8* wave_adopt(WaveImage* wave) {
-  Uint8* samples = sample_memory_adopt(wave->data, (size_t)wave->frames * wave->frame_bytes);
+  const size_t bytes = (size_t)wave->frames * wave->frame_bytes;
+  Uint8* samples = NULL;
+  if (!wave->borrowed) {
+    samples = sample_memory_adopt(wave->data, bytes);
+  } else if ((samples = sample_memory_allocate(bytes)) != NULL) {
+    memcpy(samples, wave->data, bytes);
+  }
   wave->data = NULL;
   return samples;
 }
 
 void wave_release(WaveImage* wave) {
-  SDL_FreeWAV(wave->data);
+  if (!wave->borrowed) SDL_FreeWAV(wave->data);
   wave->data = NULL;
 }

@@ -19,8 +19,8 @@ done
 
 sanitize=("-fsanitize=fuzzer-no-link,address,undefined" -fno-sanitize-recover=undefined
   -fno-omit-frame-pointer -g -O1)
-read -r -a sdl_cflags <<<"$(pkg-config --cflags SDL2_mixer sdl2)"
-read -r -a sdl_libs <<<"$(pkg-config --libs SDL2_mixer sdl2)"
+read -r -a sdl_cflags <<<"$(pkg-config --cflags sdl2)"
+read -r -a sdl_libs <<<"$(pkg-config --libs sdl2)"
 
 # Images are converted a window of frames at a time; a tiny window makes the short inputs the
 # fuzzer tries cross many window boundaries.

@@ -7,7 +7,7 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 seconds=${1:-60}
 "$here/../../scripts/install_packages.sh" cmake ninja-build pkg-config clang libclang-rt-14-dev sox \
-  qt6-base-dev libsdl2-mixer-dev libgtest-dev
+  qt6-base-dev libsdl2-dev libgtest-dev
 out=${2:-$here/../../build-fuzz}
 "$here/build_and_run.sh" "$seconds" "$out/sound"
 "$here/build_and_run_scenario.sh" "$out/scenario" "$seconds"
