@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-/* Zonbeli's sound library: a small C interface that plays WAV images through SDL2_mixer.
+/* Zonbeli's sound library: a small C interface that plays WAV images through SDL's audio output.
  *
  * Every handle is a small positive integer, never an address. 0 stands for "nothing": a failed
  * initialisation or load returns 0, and every call given 0, an unknown handle or a handle that
