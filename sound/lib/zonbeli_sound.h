@@ -3,7 +3,9 @@
  *
  * Every handle is a small positive integer, never an address. 0 stands for "nothing": a failed
  * initialisation or load returns 0, and every call given 0, an unknown handle or a handle that
- * has already been freed does nothing. All calls must come from one thread. */
+ * has already been freed does nothing. Calls must not overlap: they may come from more than one
+ * thread, one after another, as when the output is opened on a loading thread and the sounds are
+ * played from the window's. */
 #ifndef ZONBELI_SOUND_H
 #define ZONBELI_SOUND_H
 
