@@ -176,12 +176,12 @@ class SoundServer:
     def log_size(self):
         return os.path.getsize(self.log) if os.path.exists(self.log) else 0
 
-    def log_text(self, start=0):
+    def log_text(self, start=0, end=None):
         if not os.path.exists(self.log):
             return ""
         with open(self.log, "rb") as f:
             f.seek(start)
-            return f.read().decode("utf-8", "replace")
+            return f.read(-1 if end is None else max(0, end - start)).decode("utf-8", "replace")
 
     def nodes_of(self, pid):
         """The ids of the PipeWire nodes that process pid has open, from pw-dump."""
@@ -197,17 +197,20 @@ class SoundServer:
         return [i for i, p in props.items() if str(p.get("client.id")) in clients and
                 p.get("media.class", "").startswith("Stream/")]
 
-    def underruns(self, start, nodes=None):
-        """Underruns the server logged for the game's streams after byte offset start of its
-        log. On PipeWire, the cycles that nodes (the game's own, from nodes_of) missed, as the
-        daemon logs them (None when there is no node to count)."""
+    def missed_cycles(self, nodes, start, end=None):
+        """The cycles of PipeWire's graph, by their position on its clock, that nodes (from
+        nodes_of) missed between byte offsets start and end of the daemon's log."""
+        marks = tuple(f"-{n}) client too slow!" for n in nodes)
+        return {line.split(" pos:")[1].split()[0] for line in self.log_text(start, end).splitlines()
+                if " pos:" in line and any(m in line for m in marks)}
+
+    def underruns(self, start, nodes=None, end=None):
+        """Underruns the server logged for the game's streams between byte offsets start and end
+        of its log. On PipeWire, the cycles that nodes (the game's own, from nodes_of) missed,
+        as the daemon logs them (None when there is no node to count)."""
         if self.kind == "pipewire":
-            if not nodes:
-                return None
-            marks = tuple(f"-{n}) client too slow!" for n in nodes)
-            return sum(1 for line in self.log_text(start).splitlines()
-                       if any(m in line for m in marks))
-        return sum(1 for line in self.log_text(start).splitlines()
+            return len(self.missed_cycles(nodes, start, end)) if nodes else None
+        return sum(1 for line in self.log_text(start, end).splitlines()
                    if "underrun of '" in line and "'probe'" not in line)
 
     def close(self):
@@ -260,6 +263,13 @@ class Recorder:
     def __init__(self, server, block_ms=2.0):
         self.server = server
         self.block = max(1, int(RATE * block_ms / 1000))
+        # PipeWire runs its whole graph at the shortest latency a node asks for, rounded down
+        # to a power of two, and its pulse server asks at least 236 frames for a recording: a
+        # short fragment would run the graph at 128 frames, twice the pace the game asks for,
+        # and the game would be measured, its missed cycles too, at a pace it never set. A long
+        # one leaves the pace to the program; the blocks are still read and stamped block_ms at
+        # a time.
+        self.fragment = self.block if server.kind == "pulseaudio" else 1024
         self.chunks = []
         self.ends = []       # sample count at the end of each block
         self.stamps = []     # monotonic time when the block was read
@@ -288,7 +298,7 @@ class Recorder:
         buffer = ctypes.create_string_buffer(self.block * 2)
         error = ctypes.c_int(0)
         while self._current(generation):
-            handle = _open_stream(self.server, _RECORD, b"probe.monitor", self.block * 2)
+            handle = _open_stream(self.server, _RECORD, b"probe.monitor", self.fragment * 2)
             if not handle:
                 time.sleep(0.05)
                 continue
