@@ -132,6 +132,13 @@ def run(build, kind, case):
                 streams = wait_until(lambda: playing_streams(server), 6, 0.2)
                 check(streams and "pipewire-pulse" not in streams,
                       "the game plays through PipeWire's pulse server, not its own client")
+                # PipeWire runs its graph at the shortest cycle a stream asks for, and one
+                # shorter than 256 frames makes the stream miss cycles on a busy machine.
+                asked = [str(p.get("node.latency")) for p in
+                         server.streams_of(game.process.pid).values()]
+                check(asked and all(int(a.split("/")[0]) / int(a.split("/")[1]) >= 256 / RATE
+                                    for a in asked),
+                      f"the game asks PipeWire for cycles of {asked}, shorter than 256/{RATE}")
         if case == "restart-music":
             game.menu("BGM")
             time.sleep(1.0)

@@ -183,19 +183,24 @@ class SoundServer:
             f.seek(start)
             return f.read(-1 if end is None else max(0, end - start)).decode("utf-8", "replace")
 
-    def nodes_of(self, pid):
-        """The ids of the PipeWire nodes that process pid has open, from pw-dump."""
+    def streams_of(self, pid):
+        """The properties of each PipeWire stream node that process pid has open, by the node's
+        id, from pw-dump."""
         try:
             dump = json.loads(subprocess.run(["pw-dump"], env=self.env, capture_output=True,
                                              text=True, timeout=10, check=False).stdout or "[]")
         except (subprocess.TimeoutExpired, ValueError):
-            return []
+            return {}
         props = {o["id"]: o.get("info", {}).get("props", {}) for o in dump if "id" in o}
         # pw-dump writes a number-like property as a number.
         clients = {str(i) for i, p in props.items()
                    if str(p.get("application.process.id")) == str(pid)}
-        return [i for i, p in props.items() if str(p.get("client.id")) in clients and
-                p.get("media.class", "").startswith("Stream/")]
+        return {i: p for i, p in props.items() if str(p.get("client.id")) in clients and
+                p.get("media.class", "").startswith("Stream/")}
+
+    def nodes_of(self, pid):
+        """The ids of the PipeWire nodes that process pid has open, from pw-dump."""
+        return list(self.streams_of(pid))
 
     def missed_cycles(self, nodes, start, end=None):
         """The cycles of PipeWire's graph, by their position on its clock, that nodes (from
