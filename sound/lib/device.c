@@ -49,11 +49,17 @@ enum {
    * drives a card itself, without a server, it buffers just two blocks. PipeWire's pulse server
    * keeps a sound about 15 ms whatever the block and the buffer (14.6 to 16.9 ms at 512, 256 or
    * 128 frames with 8 to 15 ms buffered), so SDL's PipeWire client is used there instead (see
-   * open_device), which runs PipeWire's graph at the block size with nothing buffered between
-   * (PipeWire 0.3.65; gaps in the music in runs of 20 to 30 keys):
-   *   512 frames:  7.8 to 8.8 / 11.9 to 12.7, music 6.0 to 7.9 / 10.9 to 12.8, gaps 0, 1, 0, 0
-   *   256 frames:  3.6 to 4.3 /  5.9 to  6.7, music 3.6 to 4.2 /  5.7 to  6.5, gaps 0, 2, 0, 0
-   *   128 frames:  2.4 to 2.8 /  3.8,         music 2.5 to 2.6 /  3.7 to  4.2, gaps 0, 1 */
+   * open_device). It asks PipeWire to run its whole graph at one block a cycle, and the stream's
+   * real-time thread must answer every cycle in time. At 256 frames (5.8 ms) it missed no cycle
+   * in 8 runs but the two that the machine made every client miss. Run faster, at 128 frames
+   * (2.9 ms, where another client asks for less than 256 and PipeWire rounds down to a power of
+   * two), it missed 10 cycles in 6 runs, a plain client beside it 3 in 3, and the music broke
+   * twice in one run. Key to sound, net of the floor, median / p95 in ms (PipeWire 0.3.65, runs
+   * of 30 keys):
+   *   256 frames, graph at 256:  7.2 to 10.9 / 9.1 to 12.9, music 7.0 to 10.7 /  9.5 to 16.2
+   *   256 frames, graph at 128:  3.6 to  4.7 / 6.2 to 11.5, music 3.4 to  5.0 /  6.2 to  7.3
+   *   512 frames, graph at 128:  7.8 to  8.8 / 11.9 to 12.7, music 6.0 to 7.9 / 10.9 to 12.8
+   * At its own pace 512 frames would double the graph's cycle as well as the mixer's wait. */
   OUTPUT_CHUNK_FRAMES = 256,
   /* Keeps the reuse count small enough for every handle to stay a positive int32_t. */
   MAX_REUSE = 0x7FFFFF,
@@ -274,8 +280,8 @@ static SDL_AudioDeviceID open_on_driver(int say) {
 }
 
 /* Opens the device, already playing silence. Where PipeWire stands in for PulseAudio, SDL's own
- * PipeWire client is used, which is heard three times as soon, unless the player chose a driver
- * with SDL_AUDIODRIVER; should that client fail, SDL picks as it would have. */
+ * PipeWire client is used, which is heard in about half the time, unless the player chose a
+ * driver with SDL_AUDIODRIVER; should that client fail, SDL picks as it would have. */
 static SDL_AudioDeviceID open_device(int say) {
   SDL_AudioDeviceID device = 0;
   const char* chosen = SDL_GetHint(SDL_HINT_AUDIODRIVER);
