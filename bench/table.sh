@@ -61,8 +61,10 @@ ratio() {
 row() {
   local label=$1 name=$2 op=$3 goal=$4 shown=$5 fmt=$6 need=$7
   shift 7
-  awk -v n="$name" -v op="$op" -v goal="$goal" -v label="$label" -v shown="$shown" \
+  # The label goes through the environment: -v would read a Markdown "\|" as an escape.
+  LABEL=$label awk -v n="$name" -v op="$op" -v goal="$goal" -v shown="$shown" \
       -v fmt="$fmt" -v need="$need" -v rounds="$#" '
+    BEGIN { label = ENVIRON["LABEL"] }
     $1 == n && $2 != "missing" {
       v[++count] = $2
       if (op == "<" ? $2 < goal : $2 <= goal) met++
