@@ -554,7 +554,11 @@ static int QueuedDamage(void) {
  * that have arrived are handled, so a program that draws in many small
  * steps is timed at the step that made the screen, not at the end of its
  * burst. */
+/* Why the last StartUp found no content, for the message that ends the probe. */
+static char no_content[160];
+
 static double StartUp(void) {
+  snprintf(no_content, sizeof no_content, "no frame with content reached the server in 15 s");
   window = None;
   watched_count = 0;
   memset(&seen, 0, sizeof seen);
@@ -582,12 +586,31 @@ static double StartUp(void) {
         return (QueuedDamage() > 0 ? NowMs() : last_damage_ms) - t0;
       }
     }
-    if (waitpid(child, NULL, WNOHANG) == child) {
+    int status = 0;
+    if (waitpid(child, &status, WNOHANG) == child) {
       child = 0;
+      if (WIFSIGNALED(status)) {
+        snprintf(no_content, sizeof no_content,
+                 "the program was killed by signal %d (%s) before its first frame",
+                 WTERMSIG(status), strsignal(WTERMSIG(status)));
+      } else {
+        snprintf(no_content, sizeof no_content,
+                 "the program exited with status %d before its first frame", WEXITSTATUS(status));
+      }
       return -1;
     }
     const double now = NowMs();
-    if (now >= deadline) return -1;
+    if (now >= deadline) {
+      if (window == None) {
+        snprintf(no_content, sizeof no_content, "the program showed no window in 15 s");
+      } else {
+        snprintf(
+            no_content, sizeof no_content,
+            "no frame with content reached the server in 15 s (%ld damage events on its window)",
+            seen.damages);
+      }
+      return -1;
+    }
     struct pollfd p = {fd, POLLIN, 0};
     poll(&p, 1, (int)fmin(ceil(deadline - now), 100.0));
   }
@@ -785,7 +808,7 @@ static int RunStartUp(int runs) {
     const double ms = StartUp();
     if (ms < 0) {
       Stop(child);
-      Die("no frame with content reached the server");
+      Die(no_content);
     }
     /* How much of the wait was the program's own work. */
     const double cpu_ms = EndAndCountMs(child);
@@ -805,7 +828,7 @@ static int RunIdle(double seconds) {
   const double ms = StartUp();
   if (ms < 0) {
     Stop(child);
-    Die("no frame with content reached the server");
+    Die(no_content);
   }
   Report("start_up_ms", ms);
   PumpFor(kSettleMs);
@@ -820,7 +843,7 @@ static int RunGame(double seconds) {
   const double ms = StartUp();
   if (ms < 0) {
     Stop(child);
-    Die("no frame with content reached the server");
+    Die(no_content);
   }
   Report("start_up_ms", ms);
   Surface();
