@@ -280,8 +280,9 @@ static SDL_AudioDeviceID open_on_driver(int say) {
 }
 
 /* Opens the device, already playing silence. Where PipeWire stands in for PulseAudio, SDL's own
- * PipeWire client is used, which is heard in about half the time, unless the player chose a
- * driver with SDL_AUDIODRIVER; should that client fail, SDL picks as it would have. */
+ * PipeWire client is used, which is heard sooner (the figures are at OUTPUT_CHUNK_FRAMES), unless
+ * the player chose a driver with SDL_AUDIODRIVER; should that client fail, SDL picks as it would
+ * have. */
 static SDL_AudioDeviceID open_device(int say) {
   SDL_AudioDeviceID device = 0;
   const char* chosen = SDL_GetHint(SDL_HINT_AUDIODRIVER);

@@ -3,10 +3,10 @@
  *
  * SDL reaches PipeWire through its PulseAudio client unless told otherwise, and that way a
  * sound is heard about 15 ms after it starts, whatever the block size; SDL's own PipeWire
- * client hears it in about half that. Whether PipeWire plays the sound is known only from the
- * server's name: a machine may run PipeWire for the screen alone and PulseAudio for the sound. The
- * client library is the one SDL loads anyway, looked up by hand so that the game needs no
- * PulseAudio headers to build. */
+ * client hears it sooner (the figures are in device.c). Whether PipeWire plays the sound is known
+ * only from the server's name: a machine may run PipeWire for the screen alone and PulseAudio for
+ * the sound. The client library is the one SDL loads anyway, looked up by hand so that the game
+ * needs no PulseAudio headers to build. */
 #include <SDL.h>
 #include <dlfcn.h>
 #include <string.h>
