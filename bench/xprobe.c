@@ -568,6 +568,8 @@ static double StartUp(void) {
   const double deadline = t0 + 15000;
   const int fd = ConnectionNumber(dpy);
   long looked_at = 0;
+  Window looked_window = None;
+  double looked_ms = 0;
   double last_damage_ms = 0;
   for (;;) {
     while (XPending(dpy)) {
@@ -578,12 +580,22 @@ static double StartUp(void) {
       HandleEvent(&e, at);
       if (seen.damages != before) last_damage_ms = at;
     }
-    if (seen.damages != looked_at) {
+    /* Damage drawn before the probe began to watch a window is never
+     * reported: a window found, or one last looked at, 100 ms ago with no news
+     * since is looked at all the same, and content found that way counts from
+     * the look. */
+    if (window != looked_window) {
+      looked_window = window;
+      looked_ms = NowMs();
+    }
+    const bool news = seen.damages != looked_at;
+    if (news || (window != None && NowMs() - looked_ms >= 100)) {
       looked_at = seen.damages;
+      looked_ms = NowMs();
       if (HasContent(window)) {
         /* Damage that came in while the pixels were read may be what drew
          * them: then the screen was there by the time the reading ended. */
-        return (QueuedDamage() > 0 ? NowMs() : last_damage_ms) - t0;
+        return (!news || QueuedDamage() > 0 ? NowMs() : last_damage_ms) - t0;
       }
     }
     int status = 0;

@@ -117,7 +117,8 @@ def run(build, kind, case):
             server.signal(signal.SIGSTOP)
             stopped = time.monotonic()
         game = Game(os.path.join(build, "zonbeli"), display, server)
-        check(game.wait_window(15), "the window did not appear within 15 s")
+        if not game.wait_window(15):
+            raise Failure("the window did not appear within 15 s: " + game.why_no_window())
         if case == "stall-idle":
             time.sleep(0.8)  # the output is open, nothing has played yet
             server.signal(signal.SIGSTOP)

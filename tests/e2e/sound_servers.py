@@ -550,6 +550,30 @@ class Game:
         self.display.xdotool("windowfocus", self.window)
         return True
 
+    def why_no_window(self):
+        """What the game was doing when its window did not come: its end and what it said, or
+        where each of its threads waits, and whether the window manager still runs."""
+        self.err.seek(0)
+        said = self.err.read().decode("utf-8", "replace").strip()[-600:] or "nothing"
+        status = self.process.poll()
+        if status is not None:
+            return f"the game ended with status {status} and said: {said}"
+        threads = []
+        for task in sorted(os.listdir(f"/proc/{self.process.pid}/task")):
+            try:
+                with open(f"/proc/{self.process.pid}/task/{task}/comm") as f:
+                    name = f.read().strip()
+                with open(f"/proc/{self.process.pid}/task/{task}/wchan") as f:
+                    waits = f.read().strip()
+                with open(f"/proc/{self.process.pid}/task/{task}/stat") as f:
+                    state = f.read().rsplit(")", 1)[1].split()[0]
+                threads.append(f"{name} {state} {waits}")
+            except OSError:
+                pass  # ended meanwhile
+        manager = "runs" if self.display.wm and self.display.wm.poll() is None else "does not run"
+        return (f"the game runs, its threads ({'; '.join(threads)}), the window manager {manager}, "
+                f"{len(self.display.viewable())} windows on screen; the game said: {said}")
+
     def menu(self, item):
         """Picks a menu item with the mouse; returns the time of the click on the item."""
         caption, dy = self.MENU_ITEMS[item]
