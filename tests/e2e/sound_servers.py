@@ -553,8 +553,7 @@ class Game:
     def why_no_window(self):
         """What the game was doing when its window did not come: its end and what it said, or
         where each of its threads waits, and whether the window manager still runs."""
-        self.err.seek(0)
-        said = self.err.read().decode("utf-8", "replace").strip()[-600:] or "nothing"
+        said = self.stderr_text().strip()[-600:] or "nothing"
         status = self.process.poll()
         if status is not None:
             return f"the game ended with status {status} and said: {said}"
