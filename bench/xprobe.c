@@ -554,10 +554,9 @@ static char no_content[160];
 /* Starts the program and waits for the first damage after which its window
  * shows content; returns the milliseconds from exec to that damage, or a
  * negative number if none came, with the reason in no_content. The window
- * is looked at once the events
- * that have arrived are handled, so a program that draws in many small
- * steps is timed at the step that made the screen, not at the end of its
- * burst. */
+ * is looked at once the events that have arrived are handled, so a program
+ * that draws in many small steps is timed at the step that made the screen,
+ * not at the end of its burst. */
 static double StartUp(void) {
   window = None;
   watched_count = 0;
