@@ -44,6 +44,6 @@ done
 # Told to draw off screen, the game runs without any display until stopped.
 status=0
 env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM SDL_AUDIODRIVER=dummy \
-  timeout 3 "$game" -platform offscreen >/dev/null 2>&1 || status=$?
-[ "$status" -eq 124 ] || fail "-platform offscreen: status $status instead of running"
+  timeout 3 "$game" -platform offscreen >/dev/null 2>"$err" || status=$?
+[ "$status" -eq 124 ] || fail "-platform offscreen: status $status instead of running; it said: $(head -c 2000 "$err")"
 echo "command line: ok"
