@@ -1,12 +1,13 @@
 // SPDX-License-Identifier: MIT
 // The bytes of a sound file as read into memory. The window that reads the
-// file also says where the memory comes from: the sound library's own, fit
-// for megabytes of music, on the desktop; plain memory in the tests. The
-// game only looks at the bytes.
+// file also says where the memory comes from: on the desktop, memory that the
+// sound library may keep the file in as it stands, rather than copy it; plain
+// memory in the tests. The game only looks at the bytes.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <new>
 
 namespace zonbeli {
@@ -19,6 +20,11 @@ class FileBytes {
     void* (*allocate)(std::size_t bytes);
     void (*release)(void* block, std::size_t bytes);
   };
+
+  // The C library's memory.
+  static constexpr Memory kPlainMemory{
+      [](std::size_t bytes) { return std::malloc(bytes); },
+      [](void* block, std::size_t /*bytes*/) { std::free(block); }};
 
   FileBytes() = default;
   FileBytes(const FileBytes&) = delete;

@@ -121,6 +121,9 @@ class SoundLibrary {
   virtual void dsTerminate(std::int32_t device) = 0;
   // Why the last dsCreateDSB answered 0, for whoever installs the sounds; empty when unknown.
   virtual std::string LoadError() { return {}; }
+  // Where the window reads a sound file for dsCreateDSB: memory the library
+  // can keep the file in as it stands, where it has such memory.
+  virtual FileBytes::Memory FileMemory() { return FileBytes::kPlainMemory; }
 };
 
 }  // namespace zonbeli

@@ -32,7 +32,6 @@
 #include <thread>
 
 #include "form1.h"
-#include "sample_memory.h"
 
 namespace zonbeli {
 
@@ -53,9 +52,6 @@ qint64 MonotonicNanoseconds() {
   clock_gettime(CLOCK_MONOTONIC, &now);
   return static_cast<qint64>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
 }
-
-// Sound files go into the sound library's memory for long sounds.
-constexpr FileBytes::Memory kSampleMemory{sample_memory_allocate, sample_memory_free};
 
 constexpr const char* kChangedWhileRead = "the file changed while it was being read";
 
@@ -225,7 +221,8 @@ void SurfaceWidget::mousePressEvent(QMouseEvent* event) {
   }
 }
 
-GameWindow::GameWindow(SoundLibrary& sound, WindowServices* between) : random_() {
+GameWindow::GameWindow(SoundLibrary& sound, WindowServices* between)
+    : random_(), file_memory_(sound.FileMemory()) {
   setWindowTitle(QStringLiteral("Zonbeli"));
   setWindowIcon(QIcon(QStringLiteral(":/pictures/icon.png")));
   QPalette palette = this->palette();
@@ -534,7 +531,7 @@ bool GameWindow::ReadWholeFile(const std::string& path, FileBytes& bytes, std::s
   struct stat before {};
   if (file.fd < 0 || fstat(file.fd, &before) != 0) return refuse(nullptr);
   if (onFileMeasured) onFileMeasured(path);
-  bytes.allocate(static_cast<std::size_t>(before.st_size), kSampleMemory);
+  bytes.allocate(static_cast<std::size_t>(before.st_size), file_memory_);
   std::size_t filled = 0;
   while (filled < bytes.size()) {
     const ssize_t got = read(file.fd, bytes.data() + filled, bytes.size() - filled);

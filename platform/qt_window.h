@@ -118,6 +118,8 @@ class GameWindow : public QMainWindow, public WindowServices, public QAbstractNa
   qint64 ticks_ = 0;
   int modal_depth_ = 0;
   std::mt19937 random_;
+  // Where sound files are read: the sound library's choice.
+  FileBytes::Memory file_memory_;
   std::unique_ptr<Form1> game_;
 };
 

@@ -10,6 +10,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <utility>
 
 #include "zonbeli_sound.h"
@@ -27,6 +28,7 @@ constexpr const char* kLibrary = "libzonbeli_sound.so.0";
 struct Library {
   decltype(&::dsInitialize) initialize;
   decltype(&::dsCreateDSB) create;
+  decltype(&::dsCreateDSBTaking) create_taking;
   decltype(&::dsLoadError) load_error;
   decltype(&::dsPlay) play;
   decltype(&::dsPlayLooping) play_looping;
@@ -78,6 +80,7 @@ Library Load() {
   Library library{};
   Find(handle, "dsInitialize", library.initialize);
   Find(handle, "dsCreateDSB", library.create);
+  Find(handle, "dsCreateDSBTaking", library.create_taking);
   Find(handle, "dsLoadError", library.load_error);
   Find(handle, "dsPlay", library.play);
   Find(handle, "dsPlayLooping", library.play_looping);
@@ -96,6 +99,44 @@ const Library& Loaded() {
     return g_loading.get();
   }();
   return library;
+}
+
+// Sound files read whole by the window, still held by the game, by address
+// and size. dsCreateDSB hands the library a file it finds here, for the
+// library to keep as it stands; the game's release of it then does nothing.
+// Reading a file, copying it and letting the first copy go cost the music's
+// 3.4 MB twice over as the game starts.
+std::mutex g_files_lock;
+std::unordered_map<void*, std::size_t> g_files;
+std::unordered_map<void*, std::size_t> g_handed;
+
+void* AllocateFile(std::size_t bytes) {
+  void* block = std::malloc(bytes);
+  if (block == nullptr) return nullptr;
+  const std::lock_guard<std::mutex> hold(g_files_lock);
+  g_files.emplace(block, bytes);
+  return block;
+}
+
+void ReleaseFile(void* block, std::size_t /*bytes*/) {
+  {
+    const std::lock_guard<std::mutex> hold(g_files_lock);
+    if (g_handed.erase(block) != 0) return;
+    g_files.erase(block);
+  }
+  std::free(block);
+}
+
+// Whether the library may take the image: a whole file the window read, which
+// the game lets go of once it has a buffer.
+bool HandOver(const std::uint8_t* image, std::size_t length) {
+  void* block = const_cast<std::uint8_t*>(image);
+  const std::lock_guard<std::mutex> hold(g_files_lock);
+  const auto file = g_files.find(block);
+  if (file == g_files.end() || file->second != length) return false;
+  g_files.erase(file);
+  g_handed.emplace(block, length);
+  return true;
 }
 
 }  // namespace
@@ -136,7 +177,10 @@ std::int32_t SharedSoundLibrary::dsInitialize(std::intptr_t window) {
 }
 std::int32_t SharedSoundLibrary::dsCreateDSB(std::int32_t device, const std::uint8_t* image,
                                              std::size_t length, std::int32_t flags) {
-  return Loaded().create(device, image, length, flags);
+  const Library& library = Loaded();
+  if (HandOver(image, length))
+    return library.create_taking(device, const_cast<std::uint8_t*>(image), length, flags);
+  return library.create(device, image, length, flags);
 }
 void SharedSoundLibrary::dsPlay(std::int32_t buffer) {
   Loaded().play(buffer);
@@ -155,6 +199,9 @@ void SharedSoundLibrary::dsTerminate(std::int32_t device) {
 }
 std::string SharedSoundLibrary::LoadError() {
   return Loaded().load_error();
+}
+FileBytes::Memory SharedSoundLibrary::FileMemory() {
+  return {AllocateFile, ReleaseFile};
 }
 
 }  // namespace zonbeli

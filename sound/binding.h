@@ -27,6 +27,7 @@ class SharedSoundLibrary final : public SoundLibrary {
   void dsFree(std::int32_t buffer) override;
   void dsTerminate(std::int32_t device) override;
   std::string LoadError() override;
+  FileBytes::Memory FileMemory() override;
 };
 
 }  // namespace zonbeli

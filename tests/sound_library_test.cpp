@@ -28,6 +28,8 @@
 #include <utility>
 #include <vector>
 
+#include "binding.h"
+#include "file_bytes.h"
 #include "zonbeli_sound.h"
 
 namespace {
@@ -689,6 +691,91 @@ TEST_F(Sound, AnImageInAKnownFormatLoadsFromItsFirstWholeFrameAndIsNeverReadOuts
     EXPECT_EQ(create_guarded(device_, image), 0) << name;
     EXPECT_STRNE(dsLoadError(), "") << name << ": the installer must learn why";
   }
+}
+
+// A copy of `image` in a block from malloc, for the library to take.
+void* block_of(const Bytes& image) {
+  void* block = std::malloc(image.size());
+  if (block == nullptr) std::abort();
+  std::copy(image.begin(), image.end(), static_cast<uint8_t*>(block));
+  return block;
+}
+
+// Bytes the C library's heap has handed out.
+size_t heap_in_use() {
+  const struct mallinfo2 heap = mallinfo2();
+  return heap.uordblks + heap.hblkhd;
+}
+
+TEST_F(Sound, ATakenImageIsKeptWhereItLiesOrConvertedAndEveryOneIsGivenBack) {
+  ASSERT_TRUE(counted::installed);
+  const Samples samples = samples_of(noise(2 * ms(100), 7));
+  const Bytes plain = mono(samples);
+  counted::held = counted::most = 0;
+  counted::on = true;
+  const int32_t kept = dsCreateDSBTaking(device_, block_of(plain), plain.size(), DS_LOAD_EFFECT);
+  counted::on = false;
+  ASSERT_NE(kept, 0) << dsLoadError();
+  EXPECT_LT(counted::most, 4096) << "a sound in the mixer's format is played where it lies";
+  EXPECT_EQ(Sounding(kept, 300), samples);
+
+  const Bytes eight = wav({.rate = 22050, .bits = 8}, Bytes(4410, 192));
+  const int32_t mixed = dsCreateDSBTaking(device_, block_of(eight), eight.size(), DS_LOAD_EFFECT);
+  ASSERT_NE(mixed, 0) << dsLoadError();
+  const Samples heard = Sounding(mixed, 350);
+  ASSERT_GE(heard.size(), ms(150));
+  for (size_t i = ms(50); i < ms(150); i++) ASSERT_NEAR(heard[i], 16384, 200) << "frame " << i;
+
+  // Whatever the answer, the image is given back, once: at once where nothing plays it, so the
+  // heap is as it was (a sanitizer's allocator, which says nothing here, checks every free).
+  const Bytes junk = noise(300, 3);
+  // SDL's record of its last error is made the first time it has one.
+  EXPECT_EQ(dsCreateDSBTaking(device_, block_of(junk), junk.size(), DS_LOAD_EFFECT), 0);
+  const size_t before = heap_in_use();
+  dsFree(dsCreateDSBTaking(device_, block_of(plain), plain.size(), DS_LOAD_EFFECT));
+  dsFree(dsCreateDSBTaking(device_, block_of(eight), eight.size(), DS_LOAD_MUSIC));
+  EXPECT_EQ(dsCreateDSBTaking(device_, block_of(junk), junk.size(), DS_LOAD_EFFECT), 0);
+  EXPECT_STRNE(dsLoadError(), "");
+  EXPECT_EQ(dsCreateDSBTaking(device_ + 1, block_of(plain), plain.size(), DS_LOAD_EFFECT), 0);
+  EXPECT_EQ(heap_in_use(), before);
+  // Freed while it may still be sounding, and the rest left to dsTerminate.
+  dsPlay(kept);
+  dsFree(kept);
+  dsPlayLooping(mixed);
+}
+
+TEST_F(Sound, AFileTheWindowReadWholeIsHandedOverAndTheGameLetsGoOfItSafely) {
+  zonbeli::SharedSoundLibrary binding;
+  ASSERT_EQ(binding.dsInitialize(0), device_);
+  const Samples samples = samples_of(noise(2 * ms(100), 9));
+  const Bytes image = mono(samples);
+  zonbeli::FileBytes file;
+  file.allocate(image.size(), binding.FileMemory());
+  std::copy(image.begin(), image.end(), file.data());
+  counted::held = counted::most = 0;
+  counted::on = true;
+  const int32_t handed = binding.dsCreateDSB(device_, file.data(), file.size(), DS_LOAD_EFFECT);
+  counted::on = false;
+  ASSERT_NE(handed, 0);
+  EXPECT_LT(counted::most, 4096) << "the file read whole should be kept, not copied";
+  // The game lets go of its bytes once it has the buffer; they must still play.
+  file.clear();
+  EXPECT_EQ(Sounding(handed, 300), samples);
+  binding.dsFree(handed);
+
+  // Only the whole file is handed over: a part of it is copied, and the file stays the game's.
+  zonbeli::FileBytes longer;
+  longer.allocate(image.size() + 2, binding.FileMemory());
+  std::copy(image.begin(), image.end(), longer.data());
+  counted::held = counted::most = 0;
+  counted::on = true;
+  const int32_t copied = binding.dsCreateDSB(device_, longer.data(), image.size(), DS_LOAD_EFFECT);
+  counted::on = false;
+  ASSERT_NE(copied, 0);
+  EXPECT_GE(counted::held, static_cast<long long>(2 * samples.size()));
+  longer.clear();
+  EXPECT_EQ(Sounding(copied, 300), samples);
+  binding.dsFree(copied);
 }
 
 }  // namespace

@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 #include <sstream>
 
 #include "form1.h"
@@ -11,10 +10,6 @@
 namespace zonbeli {
 
 namespace {
-
-constexpr FileBytes::Memory kPlainMemory{
-    [](std::size_t bytes) { return std::malloc(bytes); },
-    [](void* block, std::size_t /*bytes*/) { std::free(block); }};
 
 std::string Number(double value) {
   std::ostringstream out;
@@ -121,7 +116,7 @@ bool FakeWindow::ReadWholeFile(const std::string& path, FileBytes& bytes, std::s
     error = "No such file or directory";
     return false;
   }
-  bytes.allocate(file->second.size(), kPlainMemory);
+  bytes.allocate(file->second.size(), FileBytes::kPlainMemory);
   std::copy(file->second.begin(), file->second.end(), bytes.data());
   return true;
 }

@@ -20,7 +20,6 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "sample_memory.h"
 #include "sound_internal.h"
 #include "zonbeli_sound.h"
 
@@ -89,6 +88,7 @@ enum {
 typedef struct {
   Uint8* samples; /* NULL while the slot is free */
   Uint32 bytes;
+  void* image; /* the caller's image the samples lie in, or NULL for the library's own copy */
   int music;
   int32_t reuse; /* counts frees, so a stale handle never reaches a newer buffer in its slot */
   int handed;    /* given to the worker to play: only the worker may let its samples go */
@@ -182,6 +182,16 @@ static void report(const char* what) {
   const char* why = SDL_GetError();
   int why_length = (int)strcspn(why, "\r\n");
   fprintf(stderr, "zonbeli_sound: %s: %.*s\n", what, why_length, why);
+}
+
+/* Gives back a slot's samples: the image they were taken in, which came from malloc, or the
+ * library's own copy. */
+static void let_go(const Slot* slot) {
+  if (slot->image != NULL) {
+    free(slot->image);
+  } else {
+    SDL_free(slot->samples);
+  }
 }
 
 static int32_t handle_of(const Slot* slot) {
@@ -443,7 +453,7 @@ static void serve(Output* output, Round* round) {
     output->resting = 1;
   }
   for (int i = 0; i < round->leaving_count; i++) {
-    sample_memory_free(round->leaving[i]->samples, round->leaving[i]->bytes);
+    let_go(round->leaving[i]);
   }
 }
 
@@ -455,6 +465,7 @@ static Uint32 nap(const Output* output) {
 static void give_back(Round* round) {
   for (int i = 0; i < round->leaving_count; i++) {
     round->leaving[i]->samples = NULL;
+    round->leaving[i]->image = NULL;
     round->leaving[i]->handed = 0;
     round->leaving[i]->leaving = 0;
   }
@@ -466,8 +477,9 @@ static void finish(Output* output) {
   for (int i = 0; i < MAX_BUFFERS; i++) {
     Slot* slot = &slots[i];
     if (slot->samples == NULL) continue;
-    sample_memory_free(slot->samples, slot->bytes);
+    let_go(slot);
     slot->samples = NULL;
+    slot->image = NULL;
     if (!slot->leaving) slot->reuse = slot->reuse == MAX_REUSE ? 0 : slot->reuse + 1;
     slot->handed = 0;
     slot->leaving = 0;
@@ -586,29 +598,58 @@ int32_t dsInitialize(intptr_t window) {
   return live_device;
 }
 
-int32_t dsCreateDSB(int32_t device, const void* image, size_t length, int32_t flags) {
-  if (live_device == 0 || device != live_device) return sound_refuse("no audio output is open");
-  if (image == NULL) return sound_refuse("there is no image");
+/* Makes a buffer from the image; `taken`, when not NULL, is the image itself, the library's from
+ * here on whatever the answer. */
+static int32_t create(int32_t device, const void* image, size_t length, int32_t flags,
+                      void* taken) {
   Slot* slot = NULL;
-  SDL_LockMutex(lock);
-  for (int i = 0; i < MAX_BUFFERS && slot == NULL; i++) {
-    if (slots[i].samples == NULL) slot = &slots[i];
+  if (live_device == 0 || device != live_device) {
+    sound_refuse("no audio output is open");
+  } else if (image == NULL) {
+    sound_refuse("there is no image");
+  } else {
+    SDL_LockMutex(lock);
+    for (int i = 0; i < MAX_BUFFERS && slot == NULL; i++) {
+      if (slots[i].samples == NULL) slot = &slots[i];
+    }
+    SDL_UnlockMutex(lock);
+    if (slot == NULL) sound_refuse("all %d buffers are taken", MAX_BUFFERS);
   }
-  SDL_UnlockMutex(lock);
-  if (slot == NULL) return sound_refuse("all %d buffers are taken", MAX_BUFFERS);
   WaveImage wave = {0};
-  if (!wave_parse(image, length, &wave)) return 0;
+  if (slot == NULL || !wave_parse(image, length, &wave)) {
+    free(taken);
+    return 0;
+  }
   Uint32 bytes = 0;
-  Uint8* samples = wave_samples(&wave, &bytes);
-  if (samples == NULL) return 0;
+  Uint8* samples = NULL;
+  void* kept = NULL;
+  if (taken != NULL && wave.borrowed && SDL_BYTEORDER == SDL_LIL_ENDIAN) {
+    /* The samples are played where they lie in the taken image. */
+    samples = wave.data;
+    bytes = (Uint32)(wave.frames * sizeof(Sint16));
+    kept = taken;
+  } else {
+    samples = wave_samples(&wave, &bytes);
+    free(taken);
+    if (samples == NULL) return 0;
+  }
   SDL_LockMutex(lock);
   slot->samples = samples;
   slot->bytes = bytes;
+  slot->image = kept;
   slot->music = flags == DS_LOAD_MUSIC;
   int32_t buffer = handle_of(slot);
   SDL_UnlockMutex(lock);
   sound_accept();
   return buffer;
+}
+
+int32_t dsCreateDSB(int32_t device, const void* image, size_t length, int32_t flags) {
+  return create(device, image, length, flags, NULL);
+}
+
+int32_t dsCreateDSBTaking(int32_t device, void* image, size_t length, int32_t flags) {
+  return create(device, image, length, flags, image);
 }
 
 void dsPlay(int32_t buffer) {
@@ -631,21 +672,20 @@ void dsStop(int32_t buffer) {
 void dsFree(int32_t buffer) {
   SDL_LockMutex(lock);
   Slot* slot = lookup(buffer);
-  Uint8* samples = NULL;
-  Uint32 bytes = 0;
+  Slot gone = {0};
   if (slot != NULL) {
     unplay(slot);
     slot->reuse = slot->reuse == MAX_REUSE ? 0 : slot->reuse + 1;
     if (slot->handed) {
       slot->leaving = 1;
     } else {
-      samples = slot->samples;
-      bytes = slot->bytes;
+      gone = *slot;
       slot->samples = NULL;
+      slot->image = NULL;
     }
   }
   SDL_UnlockMutex(lock);
-  if (samples != NULL) sample_memory_free(samples, bytes);
+  if (gone.samples != NULL) let_go(&gone);
 }
 
 void dsTerminate(int32_t device) {

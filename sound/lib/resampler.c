@@ -5,7 +5,6 @@
 #include <SDL_stdinc.h>
 #include <string.h>
 
-#include "sample_memory.h"
 #include "sound_internal.h"
 
 /* Resampling is band-limited interpolation: every output sample is a weighted sum of the input
@@ -264,9 +263,9 @@ Uint8* wave_samples(WaveImage* wave, Uint32* out_bytes) {
   Uint64 out_frames =
       (wave->frames * (Uint64)OUTPUT_RATE + (Uint64)wave->rate - 1u) / (Uint64)wave->rate;
   size_t bytes = (size_t)(out_frames * sizeof(Sint16));
-  Uint8* samples = sample_memory_allocate(bytes);
+  Uint8* samples = SDL_malloc(bytes);
   if (samples != NULL && !convert(wave, (Sint16*)(void*)samples, out_frames)) {
-    sample_memory_free(samples, bytes);
+    SDL_free(samples);
     samples = NULL;
   }
   wave_release(wave);

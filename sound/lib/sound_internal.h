@@ -43,13 +43,13 @@ void sound_accept(void);
  * when it is damaged or in a format that does not play. */
 int wave_parse(const Uint8* image, size_t length, WaveImage* wave);
 
-/* The decoded samples as a block of sample memory, which the caller now holds. */
+/* The decoded samples in a block from SDL_malloc, which the caller now holds. */
 Uint8* wave_adopt(WaveImage* wave);
 
 /* Gives back the decoded samples. */
 void wave_release(WaveImage* wave);
 
-/* The image's samples in the mixer's format, in a block of sample memory of exactly their size;
+/* The image's samples in the mixer's format, in a block from SDL_malloc of exactly their size;
  * NULL, refused, when memory runs out. The decoded samples are adopted or released either way. */
 Uint8* wave_samples(WaveImage* wave, Uint32* out_bytes);
 

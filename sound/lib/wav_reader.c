@@ -8,7 +8,6 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "sample_memory.h"
 #include "sound_internal.h"
 #include "zonbeli_sound.h"
 
@@ -262,12 +261,11 @@ int wave_parse(const Uint8* image, size_t length, WaveImage* wave) {
 }
 
 Uint8* wave_adopt(WaveImage* wave) {
-  const size_t bytes = (size_t)wave->frames * wave->frame_bytes;
-  Uint8* samples = NULL;
-  if (!wave->borrowed) {
-    samples = sample_memory_adopt(wave->data, bytes);
-  } else if ((samples = sample_memory_allocate(bytes)) != NULL) {
-    memcpy(samples, wave->data, bytes);
+  Uint8* samples = wave->data;
+  if (wave->borrowed) {
+    const size_t bytes = (size_t)wave->frames * wave->frame_bytes;
+    samples = SDL_malloc(bytes);
+    if (samples != NULL) memcpy(samples, wave->data, bytes);
   }
   wave->data = NULL;
   return samples;

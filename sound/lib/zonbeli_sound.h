@@ -52,6 +52,12 @@ ZONBELI_SOUND_API int32_t dsInitialize(intptr_t window);
 ZONBELI_SOUND_API int32_t dsCreateDSB(int32_t device, const void* image, size_t length,
                                       int32_t flags);
 
+/* As dsCreateDSB, but the image, a block from malloc, is the library's from the call on, whatever
+ * the answer, and the library gives it back with free. An image already in the mixer's format
+ * plays where it lies, so that the game's music is neither copied nor held twice as it loads. */
+ZONBELI_SOUND_API int32_t dsCreateDSBTaking(int32_t device, void* image, size_t length,
+                                            int32_t flags);
+
 /* Why the last dsCreateDSB returned 0, in a few English words ("64-bit IEEE floating-point format
  * not supported"); "" after a load that succeeded. */
 ZONBELI_SOUND_API const char* dsLoadError(void);

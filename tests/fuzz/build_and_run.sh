@@ -25,7 +25,7 @@ read -r -a sdl_libs <<<"$(pkg-config --libs sdl2)"
 # Images are converted a window of frames at a time; a tiny window makes the short inputs the
 # fuzzer tries cross many window boundaries.
 objects=()
-for part in device resampler sample_memory wav_reader; do
+for part in device pulse_server resampler wav_reader; do
   clang -std=c11 "${sanitize[@]}" "${sdl_cflags[@]}" -DZONBELI_SOUND_PIECE_FRAMES=16 \
     -I"$root/sound/lib" -c "$root/sound/lib/$part.c" -o "$out/$part.o"
   objects+=("$out/$part.o")
