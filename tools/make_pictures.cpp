@@ -905,7 +905,6 @@ int main(int argc, char** argv) {
     put(plainBanner(scale), "HB_DEL");
     put(title(scale), "RABELU");
   }
-  ok &= save(icon(256), dir, "icon.png");
   ok &= save(icon(64), dir, "icon-64.png");
   if (argc == 3) {
     const QDir icons(QString::fromLocal8Bit(argv[2]));

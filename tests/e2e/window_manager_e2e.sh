@@ -7,7 +7,8 @@
 #   menu_release  ↓ let go while a menu is open ends the fast fall
 #   destroyed     the window destroyed by another program ends the game
 #                 as closing it does
-#   frame         the window's frame, title bar included, lies at (0, 0)
+#   frame         the window's frame, title bar included, lies at (0, 0),
+#                 and the window gives the desktop its 64-pixel icon
 #   menu_colours  the menu bar is not painted in the window's green
 #   lost_display  the X server going away is said in one line
 #   keys_start    F10, Return starts a game from the keyboard: stones fall
@@ -91,6 +92,8 @@ case $case in
     [ "${top:-0}" -gt 0 ] || fail "openbox gave the window no title bar ($extents)"
     [ "$((X - left)),$((Y - top))" = "0,0" ] ||
       fail "the frame's corner is at ($((X - left)), $((Y - top))), not (0, 0)"
+    icon=$(xprop -id "$window" -notype 32c _NET_WM_ICON | sed -n '1s/.* = //p' | cut -d, -f1-2)
+    [ "$icon" = "64, 64" ] || fail "the window's icon for the desktop starts \"$icon\", not \"64, 64\""
     ;;
   menu_colours)
     import -window "$window" "$work/shot.png"
