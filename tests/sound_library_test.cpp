@@ -596,6 +596,16 @@ const bool installed = [] {
 
 }  // namespace counted
 
+// What `load` answers, with SDL's allocations counted from nothing while it runs.
+template <typename Load>
+int32_t counting(Load load) {
+  counted::held = counted::most = 0;
+  counted::on = true;
+  const int32_t buffer = load();
+  counted::on = false;
+  return buffer;
+}
+
 TEST_F(Sound, ALoadHoldsLittleMoreThanTheFinishedSound) {
   ASSERT_TRUE(counted::installed);
   // Three seconds of each: a sound in the mixer's format is copied once; converting one also
@@ -610,10 +620,8 @@ TEST_F(Sound, ALoadHoldsLittleMoreThanTheFinishedSound) {
        4 * 144000 + 128 * 1024},
   };
   for (const auto& [name, image, working] : loads) {
-    counted::held = counted::most = 0;
-    counted::on = true;
-    const int32_t buffer = dsCreateDSB(device_, image.data(), image.size(), DS_LOAD_EFFECT);
-    counted::on = false;
+    const int32_t buffer =
+        counting([&] { return dsCreateDSB(device_, image.data(), image.size(), DS_LOAD_EFFECT); });
     ASSERT_NE(buffer, 0) << name;
     EXPECT_GE(counted::held, finished) << name;
     EXPECT_LE(counted::held, finished + 4096) << name << ": the samples fill their buffer exactly";
@@ -711,10 +719,8 @@ TEST_F(Sound, ATakenImageIsKeptWhereItLiesOrConvertedAndEveryOneIsGivenBack) {
   ASSERT_TRUE(counted::installed);
   const Samples samples = samples_of(noise(2 * ms(100), 7));
   const Bytes plain = mono(samples);
-  counted::held = counted::most = 0;
-  counted::on = true;
-  const int32_t kept = dsCreateDSBTaking(device_, block_of(plain), plain.size(), DS_LOAD_EFFECT);
-  counted::on = false;
+  const int32_t kept = counting(
+      [&] { return dsCreateDSBTaking(device_, block_of(plain), plain.size(), DS_LOAD_EFFECT); });
   ASSERT_NE(kept, 0) << dsLoadError();
   EXPECT_LT(counted::most, 4096) << "a sound in the mixer's format is played where it lies";
   EXPECT_EQ(Sounding(kept, 300), samples);
@@ -752,10 +758,8 @@ TEST_F(Sound, AFileTheWindowReadWholeIsHandedOverAndTheGameLetsGoOfItSafely) {
   zonbeli::FileBytes file;
   file.allocate(image.size(), binding.FileMemory());
   std::copy(image.begin(), image.end(), file.data());
-  counted::held = counted::most = 0;
-  counted::on = true;
-  const int32_t handed = binding.dsCreateDSB(device_, file.data(), file.size(), DS_LOAD_EFFECT);
-  counted::on = false;
+  const int32_t handed = counting(
+      [&] { return binding.dsCreateDSB(device_, file.data(), file.size(), DS_LOAD_EFFECT); });
   ASSERT_NE(handed, 0);
   EXPECT_LT(counted::most, 4096) << "the file read whole should be kept, not copied";
   // The game lets go of its bytes once it has the buffer; they must still play.
@@ -767,10 +771,8 @@ TEST_F(Sound, AFileTheWindowReadWholeIsHandedOverAndTheGameLetsGoOfItSafely) {
   zonbeli::FileBytes longer;
   longer.allocate(image.size() + 2, binding.FileMemory());
   std::copy(image.begin(), image.end(), longer.data());
-  counted::held = counted::most = 0;
-  counted::on = true;
-  const int32_t copied = binding.dsCreateDSB(device_, longer.data(), image.size(), DS_LOAD_EFFECT);
-  counted::on = false;
+  const int32_t copied = counting(
+      [&] { return binding.dsCreateDSB(device_, longer.data(), image.size(), DS_LOAD_EFFECT); });
   ASSERT_NE(copied, 0);
   EXPECT_GE(counted::held, static_cast<long long>(2 * samples.size()));
   longer.clear();
