@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 
 #include "zonbeli_sound.h"
@@ -108,7 +109,9 @@ const Library& Loaded() {
 // 3.4 MB twice over as the game starts.
 std::mutex g_files_lock;
 std::unordered_map<void*, std::size_t> g_files;
-std::unordered_map<void*, std::size_t> g_handed;
+// An address can be handed over again, once the library has let the first
+// file go and the game has not yet: each hand-over is let go on its own.
+std::unordered_multiset<void*> g_handed;
 
 void* AllocateFile(std::size_t bytes) {
   void* block = std::malloc(bytes);
@@ -121,7 +124,10 @@ void* AllocateFile(std::size_t bytes) {
 void ReleaseFile(void* block, std::size_t /*bytes*/) {
   {
     const std::lock_guard<std::mutex> hold(g_files_lock);
-    if (g_handed.erase(block) != 0) return;
+    if (const auto handed = g_handed.find(block); handed != g_handed.end()) {
+      g_handed.erase(handed);
+      return;
+    }
     g_files.erase(block);
   }
   std::free(block);
@@ -135,7 +141,7 @@ bool HandOver(const std::uint8_t* image, std::size_t length) {
   const auto file = g_files.find(block);
   if (file == g_files.end() || file->second != length) return false;
   g_files.erase(file);
-  g_handed.emplace(block, length);
+  g_handed.insert(block);
   return true;
 }
 
