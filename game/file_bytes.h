@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <new>
+#include <utility>
 
 namespace zonbeli {
 
@@ -29,6 +30,12 @@ class FileBytes {
   FileBytes() = default;
   FileBytes(const FileBytes&) = delete;
   FileBytes& operator=(const FileBytes&) = delete;
+  FileBytes(FileBytes&& other) noexcept { swap(other); }
+  FileBytes& operator=(FileBytes&& other) noexcept {
+    FileBytes gone(std::move(*this));
+    swap(other);
+    return *this;
+  }
   ~FileBytes() { clear(); }
 
   // Replaces what is held with `count` bytes from `memory`, unset until
@@ -47,6 +54,12 @@ class FileBytes {
     if (data_ != nullptr) memory_.release(data_, size_);
     data_ = nullptr;
     size_ = 0;
+  }
+
+  void swap(FileBytes& other) noexcept {
+    std::swap(data_, other.data_);
+    std::swap(size_, other.size_);
+    std::swap(memory_, other.memory_);
   }
 
   std::uint8_t* data() { return data_; }

@@ -252,6 +252,12 @@ inline constexpr std::array<音定義, 10> 音_一覧 = {{
     {&Form1::音_BGM, "BGM", 1, 10},
 }};
 
+// No sound the game could play comes near this: its own music is 3.4 MB, and the
+// longest sound the library takes, ten minutes, needs 230 MB at 192 kHz in 16-bit mono,
+// 173 MB in 24-bit stereo at 48 kHz. A larger file is refused before any of it is read,
+// so that a damaged or hostile one cannot take the game's memory.
+inline constexpr std::uint64_t kLargestSoundFile = 256u << 20;
+
 // Every code that has a picture, with the picture it is drawn with. They
 // are tried in this order, which matters only in that 0 (empty, and
 // never-assigned cells) comes first.

@@ -10,6 +10,7 @@
 #include "command_line.h"
 #include "qt_window.h"
 #include "session_bus.h"
+#include "sound_files.h"
 
 namespace {
 
@@ -86,7 +87,7 @@ int main(int argc, char** argv) {
   // cannot be made while a library is being loaded.
   if (display) {
     zonbeli::ReadFontConfigurationAhead();
-    zonbeli::StartLoadingSoundLibrary();
+    zonbeli::StartLoadingSoundLibrary(zonbeli::ReadSoundFilesAhead);
   }
   // The game repaints a few small rectangles at a time. Shared-memory images
   // would cost a round trip to the X server before every repaint, where

@@ -11,7 +11,6 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QDir>
 #include <QFileInfo>
 #include <QIcon>
 #include <QKeyEvent>
@@ -29,9 +28,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <thread>
 
 #include "form1.h"
+#include "sound_files.h"
 
 namespace zonbeli {
 
@@ -52,19 +53,6 @@ qint64 MonotonicNanoseconds() {
   clock_gettime(CLOCK_MONOTONIC, &now);
   return static_cast<qint64>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
 }
-
-constexpr const char* kChangedWhileRead = "the file changed while it was being read";
-
-// Closed when it goes out of scope, however the reading ends.
-struct FileDescriptor {
-  explicit FileDescriptor(int opened) : fd(opened) {}
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-  ~FileDescriptor() {
-    if (fd >= 0) close(fd);
-  }
-  const int fd;
-};
 
 int g_close_request[2] = {-1, -1};
 
@@ -398,6 +386,7 @@ QAction* GameWindow::menuAction(const QString& caption) const {
 
 void GameWindow::start() {
   game_->Form_Load();
+  DropSoundFilesReadAhead();
   adjustSize();
   setFixedSize(sizeHint());
   show();
@@ -519,61 +508,21 @@ std::uint64_t GameWindow::FileSize(const std::string& path) {
       std::max<qint64>(QFileInfo(QString::fromStdString(path)).size(), 0));
 }
 
-// The file is measured once, on the open file, and read to its end. Another
-// program may be writing it meanwhile: a file that ends before its size, runs
-// on past it or has been modified by the time it is read is refused, so the
-// game never takes part of one version and part of another.
 bool GameWindow::ReadWholeFile(const std::string& path, FileBytes& bytes, std::string& error) {
-  bytes.clear();
-  const FileDescriptor file{open(path.c_str(), O_RDONLY | O_CLOEXEC)};
-  const auto refuse = [&](const char* why) {
-    error = why != nullptr ? why : std::strerror(errno);
-    bytes.clear();
-    return false;
-  };
-  struct stat before {};
-  if (file.fd < 0 || fstat(file.fd, &before) != 0) return refuse(nullptr);
-  if (onFileMeasured) onFileMeasured(path);
-  bytes.allocate(static_cast<std::size_t>(before.st_size), file_memory_);
-  std::size_t filled = 0;
-  while (filled < bytes.size()) {
-    const ssize_t got = read(file.fd, bytes.data() + filled, bytes.size() - filled);
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) return refuse(nullptr);
-    if (got == 0) return refuse(kChangedWhileRead);
-    filled += static_cast<std::size_t>(got);
-  }
-  char beyond = 0;
-  ssize_t more = 0;
-  do {
-    more = read(file.fd, &beyond, 1);
-  } while (more < 0 && errno == EINTR);
-  if (more < 0) return refuse(nullptr);
-  struct stat after {};
-  if (fstat(file.fd, &after) != 0) return refuse(nullptr);
-  if (more > 0 || after.st_size != before.st_size ||
-      after.st_mtim.tv_sec != before.st_mtim.tv_sec ||
-      after.st_mtim.tv_nsec != before.st_mtim.tv_nsec)
-    return refuse(kChangedWhileRead);
-  return true;
+  return zonbeli::ReadWholeFile(path, file_memory_, bytes, error, onFileMeasured);
 }
 
-// Beside the program in a build tree; once installed, at the place the build
-// worked out relative to the program's folder, so a moved tree still finds it.
 std::string GameWindow::SoundFolder() {
-  const QString bin = QCoreApplication::applicationDirPath();
-  const QString installed = bin + QStringLiteral("/" ZONBELI_SOUNDS_FROM_BIN);
-  const QString candidates[] = {bin + QStringLiteral("/sounds"), installed};
-  for (const QString& folder : candidates) {
-    if (QFileInfo(folder).isDir()) return QDir::cleanPath(folder).toStdString();
-  }
+  const std::string bin = QCoreApplication::applicationDirPath().toStdString();
+  std::string folder = SoundFolderBeside(bin);
   static bool told = false;
-  if (!told) {
+  if (folder.empty() && !told) {
     told = true;
+    const std::filesystem::path installed = bin + "/" ZONBELI_SOUNDS_FROM_BIN;
     std::fprintf(stderr, "zonbeli: no sounds in %s; playing silently\n",
-                 qPrintable(QDir::cleanPath(installed)));
+                 installed.lexically_normal().c_str());
   }
-  return {};
+  return folder;
 }
 
 std::intptr_t GameWindow::WindowHandle() {

@@ -164,12 +164,14 @@ void AskForAShortSoundBuffer() {
 // opened on the loading thread too, while the window is being made, and the
 // game's first dsInitialize takes the answer, or waits for it. Whatever the
 // library says about the output lands on stderr a little earlier; the game's
-// warning comes where it always did.
-void StartLoadingSoundLibrary() {
-  std::call_once(g_started, [] {
-    g_loading = std::async(std::launch::async, [] {
+// warning comes where it always did. The sounds are read only for an open
+// output: the game loads none without one.
+void StartLoadingSoundLibrary(void (*then_read_sounds)(FileBytes::Memory)) {
+  std::call_once(g_started, [then_read_sounds] {
+    g_loading = std::async(std::launch::async, [then_read_sounds] {
       Library library = Load();
       library.opened_ahead = library.initialize(0);
+      if (*library.opened_ahead != 0) then_read_sounds({AllocateFile, ReleaseFile});
       return library;
     });
   });

@@ -12,9 +12,10 @@ void AskForAShortSoundBuffer();
 
 // Starts loading the sound library, with SDL and everything it brings, and
 // opening the audio output, on a thread of its own, so that the window can
-// come up meanwhile. The first call of the library waits for it; without
-// this it loads there.
-void StartLoadingSoundLibrary();
+// come up meanwhile. Once the output is open, the same thread runs
+// `then_read_sounds` with the memory the library keeps files in. The first
+// call of the library waits for all of it; without this it loads there.
+void StartLoadingSoundLibrary(void (*then_read_sounds)(FileBytes::Memory));
 
 class SharedSoundLibrary final : public SoundLibrary {
  public:

@@ -13,12 +13,6 @@ void Form1::サウンド_初期化(std::intptr_t window_handle) {
   if (サウンド_本体 == 0) サウンド_警告("Direct Soundインターフェースが作成できません。");
 }
 
-// No sound the game could play comes near this: its own music is 3.4 MB, and the
-// longest sound the library takes, ten minutes, needs 230 MB at 192 kHz in 16-bit mono,
-// 173 MB in 24-bit stereo at 48 kHz. A larger file is refused before any of it is read,
-// so that a damaged or hostile one cannot take the game's memory.
-constexpr std::uint64_t kLargestSoundFile = 256u << 20;
-
 // A sound dropped into the current directory wins over the game's own copy;
 // a sound found nowhere is simply silent.
 std::int32_t Form1::サウンド_読込(const std::string& file_name, std::int32_t flags) {

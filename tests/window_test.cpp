@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 // The Qt window as the player meets it: menus, keys, the tick.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QAction>
 #include <QCoreApplication>
@@ -8,6 +10,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -16,6 +19,7 @@
 #include "fake_window.h"
 #include "form1.h"
 #include "qt_window.h"
+#include "sound_files.h"
 
 namespace zonbeli {
 namespace {
@@ -137,6 +141,70 @@ TEST(Window, SoundFileResizedWhileReadIsReadWholeOrRefused) {
     }
   }
   std::filesystem::remove(path);
+}
+
+// Blocks of bytes given out and given back, for what is read ahead.
+std::atomic<int> g_blocks_out{0};
+std::atomic<int> g_blocks_given{0};
+constexpr FileBytes::Memory kCountedMemory{[](std::size_t bytes) {
+                                             ++g_blocks_out;
+                                             ++g_blocks_given;
+                                             return std::malloc(bytes);
+                                           },
+                                           [](void* block, std::size_t /*bytes*/) {
+                                             --g_blocks_out;
+                                             std::free(block);
+                                           }};
+
+// The sounds read while the toolkit starts are handed to the game as the
+// files it asks for, without reading them again, but only while each is
+// still the file that was read; whatever is not asked for is let go.
+TEST(Window, SoundsReadAheadAreHandedOverOnlyUnchanged) {
+  const std::filesystem::path folder = ::testing::TempDir() + "zonbeli_ahead";
+  std::filesystem::remove_all(folder);
+  std::filesystem::create_directories(folder);
+  const auto write = [&](const char* name, const std::string& text) {
+    std::ofstream(folder / name, std::ios::binary | std::ios::trunc) << text;
+    return (folder / name).string();
+  };
+  const std::string turn = write("回転.wav", "turn sound");
+  const std::string music = write("BGM.wav", "music, read ahead!");
+  const std::string landing = write("石着地.wav", "landing sound");
+  const std::string unknown = write("ほか.wav", "not one of the ten");
+  // Sparse: larger than the game takes, but nothing on disk.
+  std::filesystem::resize_file(write("面終了.wav", ""), kLargestSoundFile + 1);
+
+  ReadSoundFilesAheadFrom(folder.string(), kCountedMemory);
+  EXPECT_EQ(g_blocks_given, 3);
+
+  FileBytes bytes;
+  std::string error;
+  const auto read = [&](const std::string& path) {
+    EXPECT_TRUE(ReadWholeFile(path, kCountedMemory, bytes, error, nullptr)) << error;
+    return std::string(bytes.begin(), bytes.end());
+  };
+  EXPECT_EQ(read(turn), "turn sound");
+  EXPECT_EQ(read(unknown), "not one of the ten");
+  EXPECT_EQ(g_blocks_given, 4) << "the turn sound was read again";
+
+  // Rewritten to the same length and given back its old time, the music is
+  // still not the file that was read.
+  struct stat before {};
+  ASSERT_EQ(stat(music.c_str(), &before), 0);
+  write("BGM.wav", "music, now changed");
+  const timespec times[2] = {before.st_atim, before.st_mtim};
+  ASSERT_EQ(utimensat(AT_FDCWD, music.c_str(), times, 0), 0);
+  EXPECT_EQ(read(music), "music, now changed");
+  EXPECT_EQ(read(turn), "turn sound");
+  EXPECT_EQ(g_blocks_given, 6);
+
+  bytes.clear();
+  EXPECT_EQ(g_blocks_out, 1) << "the landing sound is still held";
+  DropSoundFilesReadAhead();
+  EXPECT_EQ(g_blocks_out, 0);
+  EXPECT_EQ(read(landing), "landing sound");
+  bytes.clear();
+  std::filesystem::remove_all(folder);
 }
 
 }  // namespace
