@@ -139,8 +139,12 @@ bool ReadWholeFile(const std::string& path, const FileBytes::Memory& memory, Fil
   return ReadOpenFile(file.fd, now, memory, bytes, error);
 }
 
+// Only an aid: without memory for it, the game reads its sounds itself.
 void ReadSoundFilesAhead(FileBytes::Memory memory) {
-  ReadSoundFilesAheadFrom(SoundFolderBeside(ProgramFolder()), memory);
+  try {
+    ReadSoundFilesAheadFrom(SoundFolderBeside(ProgramFolder()), memory);
+  } catch (const std::bad_alloc&) {
+  }
 }
 
 void ReadSoundFilesAheadFrom(const std::string& folder, const FileBytes::Memory& memory) {
@@ -168,11 +172,7 @@ void ReadSoundFilesAheadFrom(const std::string& folder, const FileBytes::Memory&
         static_cast<std::uint64_t>(file.measured.st_size) > kLargestSoundFile)
       continue;
     std::string error;
-    try {
-      if (!ReadOpenFile(opened.fd, file.measured, memory, file.bytes, error)) continue;
-    } catch (const std::bad_alloc&) {
-      continue;
-    }
+    if (!ReadOpenFile(opened.fd, file.measured, memory, file.bytes, error)) continue;
     const std::lock_guard<std::mutex> hold(g_ahead_lock);
     g_ahead.push_back(std::move(file));
   }

@@ -26,7 +26,7 @@ bool ReadWholeFile(const std::string& path, const FileBytes::Memory& memory, Fil
 // ReadWholeFile to hand over. Meant for a thread of its own while the
 // toolkit starts: the music alone takes milliseconds to read.
 void ReadSoundFilesAhead(FileBytes::Memory memory);
-// The same from `folder`.
+// The same from `folder`; std::bad_alloc when memory runs out.
 void ReadSoundFilesAheadFrom(const std::string& folder, const FileBytes::Memory& memory);
 
 // Lets go of what was read ahead and not asked for, once the reading ahead

@@ -205,6 +205,12 @@ TEST(Window, SoundsReadAheadAreHandedOverOnlyUnchanged) {
   EXPECT_EQ(read(landing), "landing sound");
   bytes.clear();
   std::filesystem::remove_all(folder);
+
+  // Out of memory, reading ahead gives up and leaves the game to read.
+  constexpr FileBytes::Memory kNoMemory{[](std::size_t) -> void* { return nullptr; },
+                                        [](void*, std::size_t) {}};
+  EXPECT_NO_THROW(ReadSoundFilesAhead(kNoMemory));
+  DropSoundFilesReadAhead();
 }
 
 }  // namespace
