@@ -44,6 +44,24 @@ figures() {
        }' "$1"
 }
 
+# Appends to a program's round file the medians of its five starts, the
+# time to first content and its own processor time; a round with fewer
+# starts, one of which showed nothing, gets neither, and its figures are
+# missing.
+start_up_medians() {
+  local medians
+  medians=$(awk '
+    function median(a, k,  i, j, x) {
+      for (i = 2; i <= k; i++) { x = a[i]; for (j = i - 1; j > 0 && a[j] > x; j--) a[j + 1] = a[j]; a[j + 1] = x }
+      return k % 2 ? a[(k + 1) / 2] : (a[k / 2] + a[k / 2 + 1]) / 2
+    }
+    $1 == "start_up_ms" { t[++n] = $2 }
+    $1 == "start_up_cpu_ms" { c[++m] = $2 }
+    END { print "start_up_median_ms", n == 5 ? median(t, n) : "nan"
+          print "start_up_cpu_median_ms", m == 5 ? median(c, m) : "nan" }' "$1")
+  echo "$medians" >>"$1"
+}
+
 # The quotient of two figures of the same round, "missing" if either is.
 ratio() {
   awk -v n="$1" -v a="$2" -v b="$3" '

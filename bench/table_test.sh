@@ -42,5 +42,19 @@ expect "a quotient with a missing side" \
 expect "a measured quotient" "$(ratio q startup startup "$work/whole.figures" "$work/whole.figures")" "q 1"
 expect "median and range of rounds" \
   "$(row - startup "" 0 "" %.0f 0 "$work/whole.figures" "$work/cut.figures" "$work/whole.figures")" "60 (60 to 60)"
-echo "table: $((9 - failures)) passed, $failures failed"
+
+# Five starts taken one at a time: the median of the five, whatever each
+# single start reported; four, and the round's start-up is missing.
+for count in 5 4; do
+  : >"$work/starts$count"
+  for ms in 52.0 38.5 9.5 100.0 41.0; do
+    printf 'start_up_ms %s\nstart_up_cpu_ms 30.0\nstart_up_median_ms %s\n' "$ms" "$ms" >>"$work/starts$count"
+  done
+  [ "$count" = 4 ] && sed -i '1,3d' "$work/starts$count"
+  start_up_medians "$work/starts$count"
+  figures "$work/starts$count" >"$work/starts$count.figures"
+done
+expect "five starts" "$(row - startup "" 0 "" %.1f 0 "$work/starts5.figures")" "41.0"
+expect "four starts" "$(row - startup "" 0 "" %.1f 0 "$work/starts4.figures")" "missing"
+echo "table: $((11 - failures)) passed, $failures failed"
 [ "$failures" -eq 0 ]
