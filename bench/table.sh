@@ -44,10 +44,10 @@ figures() {
        }' "$1"
 }
 
-# Appends to a program's round file the medians of its five starts, the
-# time to first content and its own processor time; a round with fewer
-# starts, one of which showed nothing, gets neither, and its figures are
-# missing.
+# Appends to a program's round file the medians of its five starts: the
+# time to first content and its own processor time. A round with fewer than
+# five, where a start showed nothing, gets "nan" for both, which the table
+# shows as missing.
 start_up_medians() {
   local medians
   medians=$(awk '
