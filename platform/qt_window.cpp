@@ -28,7 +28,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <thread>
 
 #include "form1.h"
@@ -513,14 +512,12 @@ bool GameWindow::ReadWholeFile(const std::string& path, FileBytes& bytes, std::s
 }
 
 std::string GameWindow::SoundFolder() {
-  const std::string bin = QCoreApplication::applicationDirPath().toStdString();
-  std::string folder = SoundFolderBeside(bin);
+  std::string folder = GameSoundFolder();
   static bool told = false;
   if (folder.empty() && !told) {
     told = true;
-    const std::filesystem::path installed = bin + "/" ZONBELI_SOUNDS_FROM_BIN;
     std::fprintf(stderr, "zonbeli: no sounds in %s; playing silently\n",
-                 installed.lexically_normal().c_str());
+                 InstalledSoundFolder().c_str());
   }
   return folder;
 }

@@ -111,11 +111,18 @@ std::string ProgramFolder() {
 
 }  // namespace
 
-std::string SoundFolderBeside(const std::string& program_folder) {
-  for (const std::filesystem::path folder :
-       {program_folder + "/sounds", program_folder + "/" ZONBELI_SOUNDS_FROM_BIN}) {
+std::string InstalledSoundFolder() {
+  return std::filesystem::path(ProgramFolder() + "/" ZONBELI_SOUNDS_FROM_BIN)
+      .lexically_normal()
+      .string();
+}
+
+std::string GameSoundFolder() {
+  const std::string program = ProgramFolder();
+  if (program.empty()) return {};
+  for (const std::string& folder : {program + "/sounds", InstalledSoundFolder()}) {
     std::error_code failed;
-    if (std::filesystem::is_directory(folder, failed)) return folder.lexically_normal().string();
+    if (std::filesystem::is_directory(folder, failed)) return folder;
   }
   return {};
 }
@@ -142,7 +149,7 @@ bool ReadWholeFile(const std::string& path, const FileBytes::Memory& memory, Fil
 // Only an aid: without memory for it, the game reads its sounds itself.
 void ReadSoundFilesAhead(FileBytes::Memory memory) {
   try {
-    ReadSoundFilesAheadFrom(SoundFolderBeside(ProgramFolder()), memory);
+    ReadSoundFilesAheadFrom(GameSoundFolder(), memory);
   } catch (const std::bad_alloc&) {
   }
 }

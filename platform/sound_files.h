@@ -10,10 +10,13 @@
 
 namespace zonbeli {
 
+// Where the build puts the game's own sounds relative to the program's
+// folder, so that an installed tree still finds them when it is moved.
+std::string InstalledSoundFolder();
+
 // The folder of the game's own sounds: beside the program in a build tree,
-// or where the build put them relative to the program's folder once
-// installed; empty when neither is there.
-std::string SoundFolderBeside(const std::string& program_folder);
+// or the installed one; empty when neither is there.
+std::string GameSoundFolder();
 
 // Reads the file at `path` whole into `memory`, or says why it cannot.
 // `measured`, when set, is told the path once the open file is measured and
